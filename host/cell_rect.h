@@ -1,0 +1,25 @@
+// A rectangle of cells, 1-based and inclusive, and the grid's limits.
+#pragma once
+
+#include <cstdint>
+
+namespace nml::host {
+
+inline constexpr std::int32_t kMaxRows = 1048576;
+inline constexpr std::int32_t kMaxColumns = 16384;
+
+struct CellRect {
+  std::int32_t top = 1;
+  std::int32_t left = 1;
+  std::int32_t bottom = 1;
+  std::int32_t right = 1;
+
+  std::int32_t Rows() const { return bottom - top + 1; }
+  std::int32_t Columns() const { return right - left + 1; }
+  bool Contains(std::int32_t row, std::int32_t col) const {
+    return row >= top && row <= bottom && col >= left && col <= right;
+  }
+  friend bool operator==(const CellRect&, const CellRect&) = default;
+};
+
+}  // namespace nml::host

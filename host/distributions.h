@@ -1,0 +1,18 @@
+// Distributions: the support library's probability functions.
+#pragma once
+
+#include <cstdint>
+
+#include "nmlcorrelation/variant.h"
+
+namespace nml::support {
+
+class Distributions {
+ public:
+  /// Two-sided (tails = 2) or one-sided (tails = 1) probability of a t
+  /// statistic with df degrees of freedom, as a Double variant. t < 0, df < 1
+  /// or other tails raise kBadArgument.
+  Variant TProbability(double t, std::int32_t df, std::uint8_t tails) const;
+};
+
+}  // namespace nml::support

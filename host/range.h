@@ -1,0 +1,74 @@
+// Range: one or more rectangles of cells on one worksheet, as the spreadsheet
+// object model presents them. Ranges are handed around as shared references.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "host/cell_rect.h"
+#include "nmlcorrelation/variant.h"
+
+namespace nml::host {
+
+class Worksheet;
+
+class Range final : public Object, public std::enable_shared_from_this<Range> {
+ public:
+  /// areas must be non-empty and inside the grid.
+  Range(std::shared_ptr<Worksheet> sheet, std::vector<CellRect> areas);
+
+  /// The cell at (row, column) counted from this range's top-left cell,
+  /// 1-based; it may lie outside the range (but not outside the grid: that,
+  /// or a row or column below 1, raises 1004).
+  std::shared_ptr<Range> Cells(std::int32_t row, std::int32_t column) const;
+
+  /// Row and column counts of the first area.
+  std::int32_t RowCount() const;
+  std::int32_t ColumnCount() const;
+
+  std::int32_t AreaCount() const;
+  /// Area i (1-based); out of range raises 9.
+  std::shared_ptr<Range> Areas(std::int32_t i) const;
+  const std::vector<CellRect>& Rects() const { return areas_; }
+
+  /// Values of the first area: a 2-D Array<Variant> (rows, columns); a single
+  /// cell gives its scalar value.
+  Variant Value() const;
+  /// Assigns a 2-D array of the first area's shape (or a 1 by c array to a
+  /// one-row range), or one scalar to every cell. Other shapes raise 13.
+  void SetValue(const Variant& value);
+
+  /// Absolute A1 address of all areas joined by commas: "$A$1:$C$21,$E$1:$E$21";
+  /// a single cell gives "$B$2".
+  std::string Address() const;
+  std::string AddressLocal() const;
+
+  std::shared_ptr<Worksheet> Worksheet() const;
+
+  /// Clears contents, formulas and formats of every area.
+  void Clear();
+  void SetInteriorColorIndex(std::int32_t colorIndex);
+  void SetNumberFormat(const std::string& format);
+  void SetHorizontalAlignment(std::int32_t alignment);
+  void SetBold(bool bold);
+  void SetBorder(bool border);
+
+  /// Puts this range on the application's clipboard.
+  void Copy() const;
+  /// Pastes the clipboard here (top-left anchored), values and/or formats by
+  /// pasteType (kPasteAll, kPasteValues, kPasteFormats); an empty clipboard
+  /// raises 1004.
+  void PasteSpecial(std::int32_t pasteType);
+  /// Makes this range the application's selection and its sheet active.
+  void Select();
+
+ private:
+  std::shared_ptr<class Worksheet> sheet_;
+  std::vector<CellRect> areas_;
+};
+
+using RangeRef = std::shared_ptr<Range>;
+
+}  // namespace nml::host

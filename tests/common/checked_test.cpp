@@ -1,0 +1,70 @@
+#include "common/checked.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "common/perfect_correlation.h"
+#include "nmlcorrelation/error.h"
+
+namespace nml {
+namespace {
+
+std::int32_t ErrorOf(auto&& f) {
+  try {
+    f();
+  } catch (const Error& e) {
+    return e.Number();
+  }
+  return 0;
+}
+
+TEST(Checked, ArithmeticFailuresRaiseRuntimeErrors) {
+  EXPECT_EQ(ErrorOf([] { CheckedDiv(1, 0); }), 11);
+  EXPECT_EQ(ErrorOf([] { CheckedDiv(0, 0); }), 11);
+  EXPECT_EQ(ErrorOf([] { CheckedDiv(1e308, 1e-308); }), 6);
+  EXPECT_EQ(ErrorOf([] { CheckedSqrt(-1e-300); }), 5);
+  EXPECT_EQ(ErrorOf([] { CheckedSqrt(std::nan("")); }), 5);
+  EXPECT_EQ(ErrorOf([] { CheckedLog(0); }), 5);
+  EXPECT_EQ(ErrorOf([] { CheckedLog(-2); }), 5);
+  EXPECT_EQ(ErrorOf([] { CheckedPow(0, -0.5); }), 11);
+  EXPECT_EQ(ErrorOf([] { CheckedPow(-4, -0.5); }), 5);
+  EXPECT_DOUBLE_EQ(CheckedPow(4, -0.5), 0.5);
+  EXPECT_DOUBLE_EQ(CheckedSqrt(0), 0);
+  EXPECT_DOUBLE_EQ(CheckedLog(1), 0);
+}
+
+TEST(Checked, IntegerConversionsRoundHalvesToEvenAndOverflow) {
+  EXPECT_EQ(ToInteger(2.5), 2);
+  EXPECT_EQ(ToInteger(3.5), 4);
+  EXPECT_EQ(ToInteger(-2.5), -2);
+  EXPECT_EQ(ToInteger(std::int64_t{32767}), 32767);
+  EXPECT_EQ(ErrorOf([] { ToInteger(std::int64_t{32768}); }), 6);
+  EXPECT_EQ(ErrorOf([] { ToInteger(-32768.6); }), 6);
+  EXPECT_EQ(ErrorOf([] { AddInteger(32767, 1); }), 6);
+  EXPECT_EQ(ErrorOf([] { ToLong(2147483648.0); }), 6);
+  EXPECT_EQ(ErrorOf([] { MulLong(65536, 65536); }), 6);
+  EXPECT_EQ(ErrorOf([] { ToLong(std::nan("")); }), 6);
+}
+
+TEST(PerfectCorrelation, SingleReadBackThreshold) {
+  EXPECT_TRUE(IsPerfectCorrelation(1.0, ReadBack::kSingle));
+  EXPECT_TRUE(IsPerfectCorrelation(0.99999999, ReadBack::kSingle));
+  EXPECT_TRUE(IsPerfectCorrelation(0.99999998, ReadBack::kSingle));
+  EXPECT_FALSE(IsPerfectCorrelation(0.9999999, ReadBack::kSingle));
+  EXPECT_FALSE(IsPerfectCorrelation(0.99999996, ReadBack::kSingle));
+  EXPECT_FALSE(IsPerfectCorrelation(-1.0, ReadBack::kSingle));
+  EXPECT_FALSE(IsPerfectCorrelation(-0.99999999, ReadBack::kSingle));
+}
+
+TEST(PerfectCorrelation, DoubleReadBackThreshold) {
+  EXPECT_TRUE(IsPerfectCorrelation(1.0, ReadBack::kDouble));
+  EXPECT_TRUE(IsPerfectCorrelation(0.9999999999999996, ReadBack::kDouble));
+  EXPECT_TRUE(IsPerfectCorrelation(std::nextafter(1.0, 2.0), ReadBack::kDouble));
+  EXPECT_FALSE(IsPerfectCorrelation(0.999999999999999, ReadBack::kDouble));
+  EXPECT_FALSE(IsPerfectCorrelation(0.99999999, ReadBack::kDouble));
+}
+
+}  // namespace
+}  // namespace nml

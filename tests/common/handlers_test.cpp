@@ -1,0 +1,103 @@
+#include "common/handlers.h"
+
+#include <gtest/gtest.h>
+
+#include "common/checked.h"
+#include "nmlcorrelation/error.h"
+
+namespace nml {
+namespace {
+
+// A three-level road, as an engine routine called through two others.
+void Innermost() {
+  Trail({"clsCorrelationBO", "DoSimpleCorr"}, [] { CheckedDiv(1.0, 0.0); });
+}
+void Middle() {
+  Trail({"clsCorrelationBO", "Analyse"}, [] { Innermost(); });
+}
+void Outer() {
+  Trail({"clsCorrelation", "GetResults"}, [] { Middle(); });
+}
+
+TEST(Handlers, TrailBuildsTheWholeRoad) {
+  try {
+    Outer();
+    FAIL() << "no error";
+  } catch (const Error& e) {
+    EXPECT_EQ(e.Number(), rt::kDivisionByZero);
+    EXPECT_EQ(e.Description(), "Division by zero");
+    EXPECT_EQ(e.Source().rfind("Line ", 0), 0u) << e.Source();
+    const std::string tail = " in NMLCorrelation.clsCorrelationBO.DoSimpleCorr.Analyse.GetResults";
+    ASSERT_GE(e.Source().size(), tail.size());
+    EXPECT_EQ(e.Source().substr(e.Source().size() - tail.size()), tail) << e.Source();
+  }
+}
+
+TEST(Handlers, StampReplacesAnEarlierSource) {
+  try {
+    Stamp({"clsCorrelationBO", "GetR"}, [] { Raise(rt::kSubscriptOutOfRange, {}, "Line 3 in NMLCorrelation.x.y"); });
+    FAIL();
+  } catch (const Error& e) {
+    EXPECT_EQ(e.Number(), 9);
+    EXPECT_NE(e.Source().find(" in NMLCorrelation.clsCorrelationBO.GetR"), std::string::npos);
+    EXPECT_EQ(e.Source().find("x.y"), std::string::npos);
+  }
+}
+
+TEST(Handlers, TrailStampsAForeignSource) {
+  try {
+    Trail({"clsCorrelationOutput", "OutputMatrix"}, [] { Raise(1004, {}, "Microsoft Excel"); });
+    FAIL();
+  } catch (const Error& e) {
+    EXPECT_EQ(e.Number(), 1004);
+    EXPECT_EQ(e.Source().rfind("Line ", 0), 0u);
+    EXPECT_NE(e.Source().find(" in NMLCorrelation.clsCorrelationOutput.OutputMatrix"), std::string::npos);
+  }
+}
+
+TEST(Handlers, RangeSetterMapping) {
+  auto run = [](std::int32_t thrown) -> std::int32_t {
+    try {
+      MapRangeSetterError(5010, [&] { Raise(thrown, "some text", "Line 1 in somewhere"); });
+    } catch (const Error& e) {
+      EXPECT_TRUE(e.Source().empty());
+      return e.Number();
+    }
+    return 0;
+  };
+  EXPECT_EQ(run(1004), ComponentError(5010));
+  EXPECT_EQ(run(rt::kTypeMismatch), ComponentError(5010));
+  EXPECT_EQ(run(ComponentError(5000)), ComponentError(5000));
+  EXPECT_EQ(run(ComponentError(5101)), ComponentError(5101));
+  EXPECT_EQ(run(ComponentError(5102)), ComponentError(5010));
+  EXPECT_EQ(run(ComponentError(4999)), ComponentError(5010));
+}
+
+TEST(Handlers, ForeignExceptionsBecomeNumberedErrors) {
+  try {
+    Stamp({"clsCorrelation", "Results"}, [] { throw std::bad_alloc(); });
+    FAIL();
+  } catch (const Error& e) {
+    EXPECT_EQ(e.Number(), rt::kOutOfMemory);
+    EXPECT_EQ(e.Description(), "Out of memory");
+  }
+}
+
+TEST(ErrorNumbers, ComponentCodesMatchTheTable) {
+  EXPECT_EQ(ComponentError(5001), -2147216503);
+  EXPECT_EQ(ComponentError(5028), -2147216476);
+  EXPECT_EQ(ComponentError(5051), -2147216453);
+  EXPECT_EQ(static_cast<std::uint32_t>(ComponentError(5038)), 0x800413AEu);
+}
+
+TEST(ErrorNumbers, StandardDescriptions) {
+  EXPECT_EQ(StandardDescription(5), "Invalid procedure call or argument");
+  EXPECT_EQ(StandardDescription(6), "Overflow");
+  EXPECT_EQ(StandardDescription(9), "Subscript out of range");
+  EXPECT_EQ(StandardDescription(11), "Division by zero");
+  EXPECT_EQ(StandardDescription(13), "Type mismatch");
+  EXPECT_EQ(StandardDescription(91), "Object variable or With block variable not set");
+}
+
+}  // namespace
+}  // namespace nml
