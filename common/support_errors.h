@@ -5,6 +5,9 @@
 
 #include <cstdint>
 
+#include <source_location>
+#include <string>
+
 #include "nmlcorrelation/error.h"
 
 namespace nml::support {
