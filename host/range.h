@@ -45,7 +45,7 @@ class Range final : public Object, public std::enable_shared_from_this<Range> {
   std::string Address() const;
   std::string AddressLocal() const;
 
-  std::shared_ptr<Worksheet> Worksheet() const;
+  std::shared_ptr<nml::host::Worksheet> Worksheet() const;
 
   /// Clears contents, formulas and formats of every area.
   void Clear();
@@ -65,7 +65,7 @@ class Range final : public Object, public std::enable_shared_from_this<Range> {
   void Select();
 
  private:
-  std::shared_ptr<class Worksheet> sheet_;
+  std::shared_ptr<nml::host::Worksheet> sheet_;
   std::vector<CellRect> areas_;
 };
 
