@@ -17,7 +17,7 @@ class Worksheet;
 class Range final : public Object, public std::enable_shared_from_this<Range> {
  public:
   /// areas must be non-empty and inside the grid.
-  Range(std::shared_ptr<Worksheet> sheet, std::vector<CellRect> areas);
+  Range(std::shared_ptr<nml::host::Worksheet> sheet, std::vector<CellRect> areas);
 
   /// The cell at (row, column) counted from this range's top-left cell,
   /// 1-based; it may lie outside the range (but not outside the grid: that,
