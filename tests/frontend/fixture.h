@@ -1,0 +1,62 @@
+// A running host with one user workbook "Book1" whose first sheet "Data" holds
+// numbers, attached as the application the component talks to.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "host/application.h"
+#include "host/host_link.h"
+#include "host/workbook.h"
+#include "host/worksheet.h"
+#include "nmlcorrelation/correlation.h"
+
+namespace nml::testing {
+
+class HostFixture : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    app = host::Application::Create();
+    support::TheHostLink().Attach(app);
+    book = app->Workbooks()->Add("Book1");
+    data = book->Worksheets()->Item(1);
+    data->SetName("Data");
+  }
+  void TearDown() override { support::TheHostLink().Detach(); }
+
+  void Put(std::int32_t row, std::int32_t col, const Variant& v) { data->Cells(row, col)->SetValue(v); }
+  /// Fills rows first..last of columns first..last with f(row, col).
+  void Fill(std::int32_t firstRow, std::int32_t lastRow, std::int32_t firstCol, std::int32_t lastCol,
+            const std::function<double(std::int32_t, std::int32_t)>& f) {
+    for (std::int32_t r = firstRow; r <= lastRow; ++r)
+      for (std::int32_t c = firstCol; c <= lastCol; ++c) Put(r, c, Variant(f(r, c)));
+  }
+  /// Some non-degenerate numbers: no two columns perfectly related.
+  static double Noise(std::int32_t r, std::int32_t c) {
+    std::uint32_t h = static_cast<std::uint32_t>(r) * 2654435761u ^ static_cast<std::uint32_t>(c) * 40503u;
+    h ^= h >> 13;
+    h *= 0x5bd1e995u;
+    h ^= h >> 15;
+    return static_cast<double>(h % 10007) / 100.0 + r * 0.5 * c;
+  }
+
+  host::ApplicationRef app;
+  host::WorkbookRef book;
+  host::WorksheetRef data;
+};
+
+/// The number of the error f raises (0 when it raises none).
+inline std::int32_t ErrorNumberOf(const std::function<void()>& f, std::string* source = nullptr) {
+  try {
+    f();
+  } catch (const Error& e) {
+    if (source) *source = e.Source();
+    return e.Number();
+  }
+  return 0;
+}
+
+}  // namespace nml::testing
