@@ -40,10 +40,13 @@ class clsCorrelationBO {
   std::int32_t Method() const;
   void CalculateDescriptives(VBool Val);
 
-  // Data (copied in and out).
+  // Data (copied in and out). The overloads taking an rvalue take over an
+  // array its owner gives up, so large data is not held twice.
   void X(const Matrix& Val);
+  void X(Matrix&& Val);
   Matrix X() const;
   void Y(const Matrix& Val);
+  void Y(Matrix&& Val);
   Matrix Y() const;
 
   // Canonical results (copies).

@@ -1,0 +1,67 @@
+// DoMultipleCorr: the multiple correlation of each column of Y with all the
+// columns of X, with its F test. Works on cross-product matrices only: the
+// squared multiple correlation of dependent variable i is
+// (Syx Sxx^-1 Sxy)(i, i) / Syy(i, i).
+#include <cstdint>
+
+#include "common/checked.h"
+#include "common/handlers.h"
+#include "common/perfect_correlation.h"
+#include "engine/cls_correlation_bo.h"
+#include "engine/counters.h"
+#include "host/host_link.h"
+#include "host/numerics/matrix_ops.h"
+
+namespace nml {
+
+void clsCorrelationBO::DoMultipleCorr() {
+  Trail({"clsCorrelationBO", "DoMultipleCorr"}, [&] {
+    support::MatrixOps& ops = *matrixOps_;
+    if (IsTrue(calculateDescriptives_)) {
+      const Matrix joined = ops.AppendColumns(y_, x_);
+      ops.ColumnDescriptives(joined, means_, sds_, ses_, ns_);
+    }
+
+    const std::int32_t n = x_.UBound(1);
+    const Matrix sxx = ops.CrossProducts(x_, x_);
+    const Matrix sxy = ops.CrossProducts(x_, y_);
+    const Matrix syx = ops.Transpose(sxy);
+    const Matrix syy = ops.CrossProducts(y_, y_);
+    const Matrix sxxInv = ops.Inverse(sxx, Variant::Missing());
+    const Matrix g = ops.Multiply(ops.Multiply(syx, sxxInv), sxy);
+    const std::int16_t p = engine::Count16(sxxInv.UBound(1));
+
+    const std::int32_t q = syy.UBound(1);
+    r_ = Variant(Array<Variant>::Vector(q));
+    testStat_ = Variant(Array<Variant>::Vector(q));
+    p_ = Variant(Array<Variant>::Vector(q));
+    Array<Variant>& r = r_.Variants();
+    Array<Variant>& testStat = testStat_.Variants();
+    Array<Variant>& prob = p_.Variants();
+
+    const std::int16_t count = engine::Count16(q);
+    for (std::int32_t i = 1; i <= count; ++i) {
+      double rSquared = CheckedDiv(g(i, i), syy(i, i));
+      // G is positive semi-definite, so a negative diagonal entry is rounding
+      // around a true value of 0 (a dependent variable unrelated to every
+      // predictor); its square root below must not fail.
+      if (rSquared < 0.0) rSquared = 0.0;
+      r(i) = Variant(rSquared);
+      if (!IsPerfectCorrelation(rSquared, ReadBack::kDouble)) {
+        const std::int32_t dfDenominator = AddLong(AddLong(n, -p), -1);
+        const double numerator = rSquared * static_cast<double>(dfDenominator);
+        const double denominator = (1.0 - rSquared) * static_cast<double>(p);
+        const double f = CheckedDiv(numerator, denominator);
+        testStat(i) = Variant(f < 0.0 ? -f : f);
+        const host::ApplicationRef app = support::TheHostLink().Application();
+        prob(i) = app->WorksheetFunction().FDist(testStat(i), Variant::Integer(p), Variant::Long(dfDenominator));
+      } else {
+        testStat(i) = Variant::Integer(0);
+        prob(i) = Variant("-");
+      }
+      r(i) = Variant(CheckedSqrt(r(i).AsDouble()));
+    }
+  });
+}
+
+}  // namespace nml
