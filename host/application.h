@@ -48,6 +48,9 @@ class Application final : public Object, public std::enable_shared_from_this<App
   static std::shared_ptr<Application> Create();
   /// The same without any add-in workbook.
   static std::shared_ptr<Application> CreateBare();
+  /// Drops the charts of every open sheet: a chart refers to ranges of its
+  /// own sheet, a cycle that would otherwise outlive the application.
+  ~Application() override;
 
   std::shared_ptr<nml::host::Workbooks> Workbooks();
   /// The active user workbook; none raises 91.
@@ -58,9 +61,12 @@ class Application final : public Object, public std::enable_shared_from_this<App
 
   /// A reference as a user types it: "A1", "B2:C9", "$A$1:$C$21", "C:C",
   /// "3:5", "'My data'!A1:B9", "Data!A1:B20,Data!D1:D20", any case. Unqualified
-  /// references are on the active sheet. Anything else raises 1004.
+  /// references are on the active sheet, qualified ones on the named sheet of
+  /// the active workbook; all areas must be on one sheet. Anything else (bad
+  /// text, an unknown sheet, no active workbook) raises 1004 "Method 'Range'
+  /// of object '_Global' failed".
   RangeRef GetRange(std::string_view reference);
-  /// The rectangle between two cells of one sheet.
+  /// The rectangle between two cells of one sheet (cells of two sheets raise 1004).
   RangeRef GetRange(const Range& cell1, const Range& cell2);
 
   bool ScreenUpdating() const { return screenUpdating_; }

@@ -22,4 +22,18 @@ struct CellRect {
   friend bool operator==(const CellRect&, const CellRect&) = default;
 };
 
+/// Number of cells of a rectangle, without overflow for the whole grid.
+std::int64_t CellCount(const CellRect& rect);
+/// True when every corner lies inside the grid and top <= bottom, left <= right.
+bool InsideGrid(const CellRect& rect);
+/// True for the rectangle of every cell of a sheet.
+bool IsWholeGrid(const CellRect& rect);
+/// True for a rectangle spanning all rows (whole columns) / all columns (whole rows).
+bool SpansAllRows(const CellRect& rect);
+bool SpansAllColumns(const CellRect& rect);
+/// True when the two rectangles share at least one cell.
+bool Overlaps(const CellRect& a, const CellRect& b);
+/// The smallest rectangle holding both.
+CellRect BoundingRect(const CellRect& a, const CellRect& b);
+
 }  // namespace nml::host

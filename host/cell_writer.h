@@ -1,6 +1,8 @@
 // CellWriter: the cell styles of the add-in's reports.
 #pragma once
 
+#include <cstdint>
+
 #include "host/range.h"
 #include "nmlcorrelation/boolean.h"
 
@@ -8,14 +10,18 @@ namespace nml::support {
 
 class CellWriter {
  public:
-  /// Bold title; a main title (major) also gets no number format change, a
-  /// minor one the same bold face (both left aligned).
+  /// Fill colour index of heading strips (light grey).
+  static constexpr std::int32_t kHeaderFill = 15;
+  /// Number format of table bodies.
+  static constexpr const char* kDataFormat = "0.0000";
+
+  /// Title: bold and left aligned, for main (major) and minor titles alike.
   void StyleTitle(host::Range& range, VBool major) const;
   /// Heading strip: bold, light fill, thin border; a row-label column is left aligned,
   /// otherwise centred.
   void StyleHeaderStrip(host::Range& range, VBool isRowLabelColumn) const;
-  /// Table body: number format "0.0000"; when the first column holds labels it
-  /// keeps the General format.
+  /// Table body: number format "0.0000"; when the first column holds labels
+  /// that column keeps the General format.
   void StyleDataBlock(host::Range& range, VBool firstColumnHoldsLabels) const;
 };
 

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "host/cell_format.h"
 #include "host/cell_store.h"
 #include "host/chart_object.h"
 #include "host/range.h"
@@ -25,6 +26,7 @@ class Worksheet final : public Object, public std::enable_shared_from_this<Works
   /// Renames the sheet; an empty name, one longer than 31 characters, one with
   /// any of : \ / ? * [ ] or one already used in the workbook (ignoring case) raises 1004.
   void SetName(std::string name);
+  /// The workbook; a sheet whose workbook was closed raises 91.
   std::shared_ptr<Workbook> Parent() const;
 
   /// Every cell of the sheet.
@@ -37,8 +39,10 @@ class Worksheet final : public Object, public std::enable_shared_from_this<Works
   /// qualifier naming another sheet, or bad text, raises 1004.
   RangeRef GetRange(std::string_view address);
 
+  /// Makes the sheet (and its workbook) active; a sheet of an add-in raises 1004.
   void Activate();
-  /// Moves the sheet to just after `after` (a sheet of the same workbook).
+  /// Moves the sheet to just after `after` (a sheet of the same workbook,
+  /// else 1004; none raises 91).
   void Move(const std::shared_ptr<Worksheet>& after);
 
   CellStore& Store() { return store_; }
@@ -47,6 +51,9 @@ class Worksheet final : public Object, public std::enable_shared_from_this<Works
   /// formatting the whole sheet).
   std::uint32_t DefaultFormatId() const { return defaultFormatId_; }
   void SetDefaultFormatId(std::uint32_t id) { defaultFormatId_ = id; }
+  /// The format a cell shows: its own, or the sheet's.
+  std::uint32_t EffectiveFormatId(std::int32_t row, std::int32_t column) const;
+  CellFormat FormatAt(std::int32_t row, std::int32_t column) const;
 
   std::vector<ChartObject>& Charts() { return charts_; }
   const std::vector<ChartObject>& Charts() const { return charts_; }

@@ -1,0 +1,690 @@
+#include "host/cell_store.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <map>
+#include <unordered_map>
+#include <vector>
+
+#include "host/format_table.h"
+#include "host/reference_parser.h"
+
+namespace nml::host {
+
+namespace {
+
+constexpr int kShift = 8;
+constexpr std::int32_t kChunkRows = 1 << kShift;
+constexpr std::int32_t kOffsetMask = kChunkRows - 1;
+// The kind byte of a cell: its VarKind, plus this bit when a formula is stored.
+constexpr std::uint8_t kFormulaFlag = 0x80;
+constexpr std::uint8_t kKindMask = 0x7F;
+
+constexpr std::uint8_t KindByte(VarKind k) { return static_cast<std::uint8_t>(k); }
+
+struct Values {
+  double num[kChunkRows];  // payload of numbers, Booleans (0/1) and error codes
+  std::uint8_t kind[kChunkRows];
+};
+
+struct Chunk {
+  std::unique_ptr<Values> values;
+  std::unique_ptr<std::uint32_t[]> fmt;
+  std::unique_ptr<std::unordered_map<std::uint16_t, std::string>> text;
+
+  Values& EnsureValues() {
+    if (!values) {
+      values = std::make_unique_for_overwrite<Values>();
+      std::memset(values->kind, 0, sizeof values->kind);
+    }
+    return *values;
+  }
+  std::uint32_t* EnsureFmt() {
+    if (!fmt) fmt = std::make_unique<std::uint32_t[]>(kChunkRows);
+    return fmt.get();
+  }
+  std::unordered_map<std::uint16_t, std::string>& Texts() {
+    if (!text) text = std::make_unique<std::unordered_map<std::uint16_t, std::string>>();
+    return *text;
+  }
+  std::uint8_t Kind(std::int32_t off) const { return values ? values->kind[off] : 0; }
+  std::uint32_t Fmt(std::int32_t off) const { return fmt ? fmt[off] : 0; }
+  bool Used(std::int32_t off) const { return Kind(off) != 0 || Fmt(off) != 0; }
+  bool Empty() const {
+    for (std::int32_t i = 0; i < kChunkRows; ++i)
+      if (Used(i)) return false;
+    return true;
+  }
+  void EraseText(std::int32_t off) {
+    if (text) text->erase(static_cast<std::uint16_t>(off));
+  }
+};
+
+struct Column {
+  std::vector<std::unique_ptr<Chunk>> chunks;
+};
+
+std::int32_t Band(std::int32_t row) { return (row - 1) >> kShift; }
+std::int32_t Offset(std::int32_t row) { return (row - 1) & kOffsetMask; }
+std::int32_t BandFirstRow(std::size_t band) { return static_cast<std::int32_t>(band) * kChunkRows + 1; }
+
+std::uint64_t FormulaKey(std::int32_t row, std::int32_t col) {
+  return (static_cast<std::uint64_t>(row) << 16) | static_cast<std::uint64_t>(col);
+}
+std::int32_t KeyRow(std::uint64_t key) { return static_cast<std::int32_t>(key >> 16); }
+std::int32_t KeyCol(std::uint64_t key) { return static_cast<std::int32_t>(key & 0xFFFF); }
+
+void CheckCell(std::int32_t row, std::int32_t col) {
+  if (row < 1 || row > kMaxRows || col < 1 || col > kMaxColumns) Raise(rt::kSubscriptOutOfRange);
+}
+void CheckRect(const CellRect& rect) {
+  if (!InsideGrid(rect)) Raise(rt::kSubscriptOutOfRange);
+}
+
+bool IsScalar(const Variant& v) {
+  switch (v.Kind()) {
+    case VarKind::kEmpty:
+    case VarKind::kInteger:
+    case VarKind::kLong:
+    case VarKind::kDouble:
+    case VarKind::kText:
+    case VarKind::kBoolean:
+    case VarKind::kErrorValue: return true;
+    default: return false;
+  }
+}
+
+bool IsNumberKind(std::uint8_t kind) {
+  const auto k = static_cast<VarKind>(kind & kKindMask);
+  return k == VarKind::kDouble || k == VarKind::kInteger || k == VarKind::kLong;
+}
+
+// Keeps the earlier of two cells in reading order.
+void KeepFirst(std::optional<std::pair<std::int32_t, std::int32_t>>& best, std::int32_t row, std::int32_t col) {
+  if (!best || row < best->first || (row == best->first && col < best->second)) best = std::make_pair(row, col);
+}
+
+}  // namespace
+
+struct CellStore::Impl {
+  std::vector<Column> cols;                    // column c at index c - 1
+  std::map<std::uint64_t, std::string> formulas;  // row-major order
+
+  Chunk* Find(std::int32_t row, std::int32_t col) const {
+    const auto c = static_cast<std::size_t>(col - 1);
+    if (c >= cols.size()) return nullptr;
+    const auto b = static_cast<std::size_t>(Band(row));
+    const auto& chunks = cols[c].chunks;
+    return b < chunks.size() ? chunks[b].get() : nullptr;
+  }
+  Chunk& Ensure(std::int32_t row, std::int32_t col) {
+    const auto c = static_cast<std::size_t>(col - 1);
+    if (c >= cols.size()) cols.resize(c + 1);
+    const auto b = static_cast<std::size_t>(Band(row));
+    auto& chunks = cols[c].chunks;
+    if (b >= chunks.size()) chunks.resize(b + 1);
+    if (!chunks[b]) chunks[b] = std::make_unique<Chunk>();
+    return *chunks[b];
+  }
+  // Rows of column col past which no chunk exists.
+  std::int32_t RowLimit(std::int32_t col) const {
+    const auto c = static_cast<std::size_t>(col - 1);
+    if (c >= cols.size()) return 0;
+    return static_cast<std::int32_t>(std::min<std::size_t>(cols[c].chunks.size() * kChunkRows, kMaxRows));
+  }
+  std::int32_t ColumnLimit() const { return static_cast<std::int32_t>(cols.size()); }
+  void FreeIfEmpty(std::int32_t row, std::int32_t col) {
+    Chunk* ch = Find(row, col);
+    if (ch && ch->Empty()) cols[static_cast<std::size_t>(col - 1)].chunks[static_cast<std::size_t>(Band(row))].reset();
+  }
+
+  static Variant Decode(const Chunk& ch, std::int32_t off) {
+    if (!ch.values) return {};
+    const double n = ch.values->num[off];
+    switch (static_cast<VarKind>(ch.values->kind[off] & kKindMask)) {
+      case VarKind::kDouble: return Variant(n);
+      case VarKind::kInteger: return Variant::Integer(static_cast<std::int16_t>(n));
+      case VarKind::kLong: return Variant::Long(static_cast<std::int32_t>(n));
+      case VarKind::kBoolean: return Variant::Boolean(n != 0);
+      case VarKind::kErrorValue: return Variant::ErrorValue(static_cast<std::int32_t>(n));
+      case VarKind::kText: {
+        if (ch.text) {
+          auto it = ch.text->find(static_cast<std::uint16_t>(off));
+          if (it != ch.text->end()) return Variant(it->second);
+        }
+        return Variant(std::string());
+      }
+      default: return {};
+    }
+  }
+
+  // Stores a scalar into a cell of a chunk, keeping its formula flag.
+  static void Encode(Chunk& ch, std::int32_t off, const Variant& v) {
+    const std::uint8_t old = ch.Kind(off);
+    if ((old & kKindMask) == KindByte(VarKind::kText)) ch.EraseText(off);
+    const std::uint8_t flag = old & kFormulaFlag;
+    if (v.IsEmpty()) {
+      if (ch.values) ch.values->kind[off] = flag;
+      return;
+    }
+    Values& vals = ch.EnsureValues();
+    std::uint8_t kind = KindByte(v.Kind());
+    double n = 0;
+    switch (v.Kind()) {
+      case VarKind::kDouble:
+        n = v.AsDouble();
+        if (!std::isfinite(n)) {
+          kind = KindByte(VarKind::kErrorValue);
+          n = kErrorNum;
+        }
+        break;
+      case VarKind::kInteger: n = v.AsInteger(); break;
+      case VarKind::kLong: n = v.AsLong(); break;
+      case VarKind::kBoolean: n = v.AsBoolean() ? 1 : 0; break;
+      case VarKind::kErrorValue: n = v.AsErrorValue(); break;
+      case VarKind::kText: ch.Texts()[static_cast<std::uint16_t>(off)] = v.Text(); break;
+      default: Raise(rt::kTypeMismatch);
+    }
+    vals.num[off] = n;
+    vals.kind[off] = static_cast<std::uint8_t>(kind | flag);
+  }
+
+  static void EncodeDouble(Chunk& ch, std::int32_t off, double d) {
+    const std::uint8_t old = ch.Kind(off);
+    if ((old & kKindMask) == KindByte(VarKind::kText)) ch.EraseText(off);
+    Values& vals = ch.EnsureValues();
+    if (std::isfinite(d)) {
+      vals.num[off] = d;
+      vals.kind[off] = static_cast<std::uint8_t>(KindByte(VarKind::kDouble) | (old & kFormulaFlag));
+    } else {
+      vals.num[off] = kErrorNum;
+      vals.kind[off] = static_cast<std::uint8_t>(KindByte(VarKind::kErrorValue) | (old & kFormulaFlag));
+    }
+  }
+
+  void EraseFormulaAt(Chunk& ch, std::int32_t off, std::int32_t row, std::int32_t col) {
+    if (ch.values && (ch.values->kind[off] & kFormulaFlag)) {
+      ch.values->kind[off] &= kKindMask;
+      formulas.erase(FormulaKey(row, col));
+    }
+  }
+
+  // Calls fn(column, first row, row count, chunk or null) for every run of
+  // rows of rect that lies in one chunk, limited to the chunks that exist
+  // unless allSegments is set.
+  template <class Fn>
+  void ForSegments(const CellRect& rect, bool allSegments, Fn&& fn) const {
+    const std::int32_t lastCol = allSegments ? rect.right : std::min(rect.right, ColumnLimit());
+    for (std::int32_t col = rect.left; col <= lastCol; ++col) {
+      const std::int32_t lastRow = allSegments ? rect.bottom : std::min(rect.bottom, RowLimit(col));
+      std::int32_t row = rect.top;
+      while (row <= lastRow) {
+        const std::int32_t len = std::min(lastRow - row + 1, kChunkRows - Offset(row));
+        fn(col, row, len, Find(row, col));
+        row += len;
+      }
+    }
+  }
+};
+
+CellStore::CellStore() : impl_(std::make_unique<Impl>()) {}
+CellStore::~CellStore() = default;
+
+Variant CellStore::Get(std::int32_t row, std::int32_t col) const {
+  CheckCell(row, col);
+  const Chunk* ch = impl_->Find(row, col);
+  return ch ? Impl::Decode(*ch, Offset(row)) : Variant();
+}
+
+void CellStore::Set(std::int32_t row, std::int32_t col, const Variant& value) {
+  CheckCell(row, col);
+  if (!IsScalar(value)) Raise(rt::kTypeMismatch);
+  if (value.IsEmpty()) {
+    if (Chunk* ch = impl_->Find(row, col)) {
+      Impl::Encode(*ch, Offset(row), value);
+      impl_->FreeIfEmpty(row, col);
+    }
+    return;
+  }
+  Impl::Encode(impl_->Ensure(row, col), Offset(row), value);
+}
+
+void CellStore::SetDouble(std::int32_t row, std::int32_t col, double value) {
+  CheckCell(row, col);
+  Impl::EncodeDouble(impl_->Ensure(row, col), Offset(row), value);
+}
+
+void CellStore::Read(const CellRect& rect, Array<Variant>& out) const {
+  CheckRect(rect);
+  out.Redim(rect.Rows(), rect.Columns());
+  Variant* data = out.Data();
+  const auto rows = static_cast<std::size_t>(rect.Rows());
+  impl_->ForSegments(rect, false, [&](std::int32_t col, std::int32_t row, std::int32_t len, const Chunk* ch) {
+    if (!ch || !ch->values) return;
+    Variant* dst = data + static_cast<std::size_t>(col - rect.left) * rows + static_cast<std::size_t>(row - rect.top);
+    const std::int32_t off = Offset(row);
+    const Values& v = *ch->values;
+    for (std::int32_t i = 0; i < len; ++i) {
+      const std::uint8_t k = v.kind[off + i] & kKindMask;
+      if (k == KindByte(VarKind::kDouble))
+        dst[i] = Variant(v.num[off + i]);
+      else if (k != 0)
+        dst[i] = Impl::Decode(*ch, off + i);
+    }
+  });
+}
+
+void CellStore::Write(const CellRect& rect, const Array<Variant>& values) {
+  CheckRect(rect);
+  if (values.Rank() != 2 || values.Rows() != rect.Rows() || values.Cols() != rect.Columns())
+    Raise(rt::kTypeMismatch);
+  const Variant* src = values.Data();
+  const std::size_t n = values.Size();
+  for (std::size_t i = 0; i < n; ++i)
+    if (!IsScalar(src[i])) Raise(rt::kTypeMismatch);
+  const auto rows = static_cast<std::size_t>(rect.Rows());
+  impl_->ForSegments(rect, true, [&](std::int32_t col, std::int32_t row, std::int32_t len, Chunk* ch) {
+    const Variant* s = src + static_cast<std::size_t>(col - rect.left) * rows + static_cast<std::size_t>(row - rect.top);
+    if (!ch) {
+      bool any = false;
+      for (std::int32_t i = 0; i < len && !any; ++i) any = !s[i].IsEmpty();
+      if (!any) return;
+      ch = &impl_->Ensure(row, col);
+    }
+    const std::int32_t off = Offset(row);
+    for (std::int32_t i = 0; i < len; ++i) {
+      if (s[i].Kind() == VarKind::kDouble)
+        Impl::EncodeDouble(*ch, off + i, s[i].AsDouble());
+      else
+        Impl::Encode(*ch, off + i, s[i]);
+    }
+    if (ch->Empty()) impl_->FreeIfEmpty(row, col);
+  });
+}
+
+void CellStore::WriteDoubles(const CellRect& rect, const double* values) {
+  CheckRect(rect);
+  const auto rows = static_cast<std::size_t>(rect.Rows());
+  impl_->ForSegments(rect, true, [&](std::int32_t col, std::int32_t row, std::int32_t len, Chunk* ch) {
+    const double* s = values + static_cast<std::size_t>(col - rect.left) * rows + static_cast<std::size_t>(row - rect.top);
+    if (!ch) ch = &impl_->Ensure(row, col);
+    const std::int32_t off = Offset(row);
+    const bool plain = !ch->text && ch->values;
+    if (plain) {
+      // Fast path: no texts to drop, so numbers and kinds are copied directly.
+      Values& v = *ch->values;
+      for (std::int32_t i = 0; i < len; ++i) {
+        const double d = s[i];
+        const std::uint8_t flag = v.kind[off + i] & kFormulaFlag;
+        if (std::isfinite(d)) {
+          v.num[off + i] = d;
+          v.kind[off + i] = static_cast<std::uint8_t>(KindByte(VarKind::kDouble) | flag);
+        } else {
+          v.num[off + i] = kErrorNum;
+          v.kind[off + i] = static_cast<std::uint8_t>(KindByte(VarKind::kErrorValue) | flag);
+        }
+      }
+    } else {
+      for (std::int32_t i = 0; i < len; ++i) Impl::EncodeDouble(*ch, off + i, s[i]);
+    }
+  });
+}
+
+void CellStore::Fill(const CellRect& rect, const Variant& value) {
+  CheckRect(rect);
+  if (!IsScalar(value)) Raise(rt::kTypeMismatch);
+  impl_->ForSegments(rect, !value.IsEmpty(), [&](std::int32_t col, std::int32_t row, std::int32_t len, Chunk* ch) {
+    if (!ch) {
+      if (value.IsEmpty()) return;
+      ch = &impl_->Ensure(row, col);
+    }
+    const std::int32_t off = Offset(row);
+    for (std::int32_t i = 0; i < len; ++i) Impl::Encode(*ch, off + i, value);
+    if (value.IsEmpty()) impl_->FreeIfEmpty(row, col);
+  });
+}
+
+std::optional<std::pair<std::int32_t, std::int32_t>> CellStore::ReadDoubles(const CellRect& rect,
+                                                                            double* out) const {
+  CheckRect(rect);
+  std::optional<std::pair<std::int32_t, std::int32_t>> first;
+  const auto rows = static_cast<std::size_t>(rect.Rows());
+  for (std::int32_t col = rect.left; col <= rect.right; ++col) {
+    // A cell in a later column only wins when it lies in an earlier row.
+    const std::int32_t lastRow = first ? first->first - 1 : rect.bottom;
+    double* dst = out + static_cast<std::size_t>(col - rect.left) * rows;
+    std::int32_t row = rect.top;
+    while (row <= lastRow) {
+      const std::int32_t len = std::min(lastRow - row + 1, kChunkRows - Offset(row));
+      const Chunk* ch = impl_->Find(row, col);
+      if (!ch || !ch->values) {
+        KeepFirst(first, row, col);
+        break;
+      }
+      const std::int32_t off = Offset(row);
+      const Values& v = *ch->values;
+      double* d = dst + (row - rect.top);
+      std::int32_t bad = -1;
+      for (std::int32_t i = 0; i < len; ++i) {
+        if (!IsNumberKind(v.kind[off + i])) {
+          bad = i;
+          break;
+        }
+        d[i] = v.num[off + i];
+      }
+      if (bad >= 0) {
+        KeepFirst(first, row + bad, col);
+        break;
+      }
+      row += len;
+    }
+  }
+  return first;
+}
+
+std::optional<std::pair<std::int32_t, std::int32_t>> CellStore::FirstValueCell(const CellRect& rect) const {
+  CheckRect(rect);
+  std::optional<std::pair<std::int32_t, std::int32_t>> first;
+  const std::int32_t lastCol = std::min(rect.right, impl_->ColumnLimit());
+  for (std::int32_t col = rect.left; col <= lastCol; ++col) {
+    const std::int32_t lastRow = std::min(first ? first->first - 1 : rect.bottom, impl_->RowLimit(col));
+    bool found = false;
+    std::int32_t row = rect.top;
+    while (row <= lastRow && !found) {
+      const std::int32_t len = std::min(lastRow - row + 1, kChunkRows - Offset(row));
+      const Chunk* ch = impl_->Find(row, col);
+      if (ch && ch->values) {
+        const std::int32_t off = Offset(row);
+        for (std::int32_t i = 0; i < len; ++i) {
+          if (ch->values->kind[off + i] != 0) {
+            KeepFirst(first, row + i, col);
+            found = true;
+            break;
+          }
+        }
+      }
+      row += len;
+    }
+  }
+  return first;
+}
+
+std::uint32_t CellStore::FormatId(std::int32_t row, std::int32_t col) const {
+  CheckCell(row, col);
+  const Chunk* ch = impl_->Find(row, col);
+  return ch ? ch->Fmt(Offset(row)) : 0;
+}
+
+void CellStore::SetFormatId(std::int32_t row, std::int32_t col, std::uint32_t id) {
+  CheckCell(row, col);
+  if (id == 0) {
+    Chunk* ch = impl_->Find(row, col);
+    if (ch && ch->fmt) {
+      ch->fmt[Offset(row)] = 0;
+      impl_->FreeIfEmpty(row, col);
+    }
+    return;
+  }
+  impl_->Ensure(row, col).EnsureFmt()[Offset(row)] = id;
+}
+
+void CellStore::MapFormatIds(const CellRect& rect, const std::function<std::uint32_t(std::uint32_t)>& fn) {
+  CheckRect(rect);
+  std::uint32_t lastOld = 0;
+  std::uint32_t lastNew = fn(0);
+  auto map = [&](std::uint32_t old) {
+    if (old != lastOld) {
+      lastOld = old;
+      lastNew = fn(old);
+    }
+    return lastNew;
+  };
+  const std::uint32_t fromZero = lastNew;
+  impl_->ForSegments(rect, fromZero != 0, [&](std::int32_t col, std::int32_t row, std::int32_t len, Chunk* ch) {
+    const std::int32_t off = Offset(row);
+    if (!ch || !ch->fmt) {
+      if (fromZero == 0) return;
+      if (!ch) ch = &impl_->Ensure(row, col);
+      std::fill_n(ch->EnsureFmt() + off, len, fromZero);
+      return;
+    }
+    std::uint32_t* f = ch->fmt.get() + off;
+    for (std::int32_t i = 0; i < len; ++i) f[i] = map(f[i]);
+  });
+}
+
+const std::string* CellStore::Formula(std::int32_t row, std::int32_t col) const {
+  CheckCell(row, col);
+  if (impl_->formulas.empty()) return nullptr;
+  auto it = impl_->formulas.find(FormulaKey(row, col));
+  return it == impl_->formulas.end() ? nullptr : &it->second;
+}
+
+void CellStore::SetFormula(std::int32_t row, std::int32_t col, std::string formula) {
+  CheckCell(row, col);
+  if (formula.empty()) {
+    if (Chunk* ch = impl_->Find(row, col)) {
+      impl_->EraseFormulaAt(*ch, Offset(row), row, col);
+      impl_->FreeIfEmpty(row, col);
+    }
+    return;
+  }
+  Values& v = impl_->Ensure(row, col).EnsureValues();
+  v.kind[Offset(row)] |= kFormulaFlag;
+  impl_->formulas[FormulaKey(row, col)] = std::move(formula);
+}
+
+void CellStore::ClearFormulas(const CellRect& rect) {
+  CheckRect(rect);
+  auto& formulas = impl_->formulas;
+  if (formulas.empty()) return;
+  auto drop = [&](std::map<std::uint64_t, std::string>::iterator it) {
+    const std::int32_t row = KeyRow(it->first);
+    const std::int32_t col = KeyCol(it->first);
+    if (Chunk* ch = impl_->Find(row, col); ch && ch->values) ch->values->kind[Offset(row)] &= kKindMask;
+    return formulas.erase(it);
+  };
+  if (static_cast<std::uint64_t>(rect.Rows()) > formulas.size()) {
+    for (auto it = formulas.begin(); it != formulas.end();) {
+      if (rect.Contains(KeyRow(it->first), KeyCol(it->first)))
+        it = drop(it);
+      else
+        ++it;
+    }
+  } else {
+    for (std::int32_t row = rect.top; row <= rect.bottom; ++row) {
+      auto it = formulas.lower_bound(FormulaKey(row, rect.left));
+      while (it != formulas.end() && it->first <= FormulaKey(row, rect.right)) it = drop(it);
+    }
+  }
+}
+
+void CellStore::Clear(const CellRect& rect) {
+  CheckRect(rect);
+  ClearFormulas(rect);
+  impl_->ForSegments(rect, false, [&](std::int32_t col, std::int32_t row, std::int32_t len, Chunk* ch) {
+    if (!ch) return;
+    auto& slot = impl_->cols[static_cast<std::size_t>(col - 1)].chunks[static_cast<std::size_t>(Band(row))];
+    if (len == kChunkRows) {
+      slot.reset();
+      return;
+    }
+    const std::int32_t off = Offset(row);
+    for (std::int32_t i = 0; i < len; ++i) {
+      ch->EraseText(off + i);
+      if (ch->values) ch->values->kind[off + i] = 0;
+      if (ch->fmt) ch->fmt[off + i] = 0;
+    }
+    if (ch->Empty()) slot.reset();
+  });
+}
+
+void CellStore::ClearContents(const CellRect& rect) {
+  CheckRect(rect);
+  ClearFormulas(rect);
+  impl_->ForSegments(rect, false, [&](std::int32_t col, std::int32_t row, std::int32_t len, Chunk* ch) {
+    if (!ch || !ch->values) return;
+    const std::int32_t off = Offset(row);
+    for (std::int32_t i = 0; i < len; ++i) {
+      ch->EraseText(off + i);
+      ch->values->kind[off + i] = 0;
+    }
+    if (ch->Empty()) impl_->FreeIfEmpty(row, col);
+  });
+}
+
+void CellStore::ClearAll() {
+  impl_->cols.clear();
+  impl_->formulas.clear();
+}
+
+void CellStore::PasteBlock(const CellStore& src, const CellRect& srcRect, std::int32_t top, std::int32_t left,
+                           PasteParts parts, std::uint32_t srcDefault, std::uint32_t dstDefault) {
+  CheckRect(srcRect);
+  const CellRect dstRect{top, left, top + srcRect.Rows() - 1, left + srcRect.Columns() - 1};
+  CheckRect(dstRect);
+  if (&src == this && Overlaps(srcRect, dstRect)) {
+    // Take a snapshot first so that no source cell is overwritten before it is read.
+    CellStore snapshot;
+    snapshot.PasteBlock(src, srcRect, srcRect.top, srcRect.left, PasteParts{}, srcDefault, srcDefault);
+    PasteBlock(snapshot, srcRect, top, left, parts, srcDefault, dstDefault);
+    return;
+  }
+  const std::int32_t dRows = top - srcRect.top;
+  const std::int32_t dCols = left - srcRect.left;
+  const std::uint32_t ownOfUnformatted = OwnFormatId(srcDefault, dstDefault);
+  const bool fillsFormats = parts.formats && ownOfUnformatted != 0;
+  Impl& dst = *impl_;
+
+  for (std::int32_t j = 0; j < srcRect.Columns(); ++j) {
+    const std::int32_t sc = srcRect.left + j;
+    const std::int32_t dc = left + j;
+    // Past both limits there is nothing to read and nothing to overwrite.
+    std::int32_t rowsToDo = srcRect.Rows();
+    if (!fillsFormats) {
+      const std::int32_t srcReach = src.impl_->RowLimit(sc) - srcRect.top + 1;
+      const std::int32_t dstReach = dst.RowLimit(dc) - top + 1;
+      rowsToDo = std::min(rowsToDo, std::max({srcReach, dstReach, 0}));
+    }
+    std::int32_t r = 0;
+    while (r < rowsToDo) {
+      const std::int32_t sr = srcRect.top + r;
+      const std::int32_t dr = top + r;
+      const std::int32_t len = std::min({rowsToDo - r, kChunkRows - Offset(sr), kChunkRows - Offset(dr)});
+      const Chunk* s = src.impl_->Find(sr, sc);
+      Chunk* d = dst.Find(dr, dc);
+      const std::int32_t so = Offset(sr);
+      const std::int32_t dof = Offset(dr);
+
+      if (parts.values) {
+        const bool srcHasValues = s && s->values;
+        if (srcHasValues && !d) d = &dst.Ensure(dr, dc);
+        if (d && (srcHasValues || d->values)) {
+          for (std::int32_t i = 0; i < len; ++i) {
+            const std::uint8_t oldKind = d->Kind(dof + i);
+            if (oldKind & kFormulaFlag) dst.formulas.erase(FormulaKey(dr + i, dc));
+            if ((oldKind & kKindMask) == KindByte(VarKind::kText)) d->EraseText(dof + i);
+            const std::uint8_t sk = srcHasValues ? s->values->kind[so + i] : 0;
+            if (sk == 0) {
+              if (d->values) d->values->kind[dof + i] = 0;
+              continue;
+            }
+            Values& dv = d->EnsureValues();
+            dv.num[dof + i] = s->values->num[so + i];
+            std::uint8_t kind = sk & kKindMask;
+            if (kind == KindByte(VarKind::kText)) {
+              std::string text;
+              if (s->text) {
+                auto it = s->text->find(static_cast<std::uint16_t>(so + i));
+                if (it != s->text->end()) text = it->second;
+              }
+              d->Texts()[static_cast<std::uint16_t>(dof + i)] = std::move(text);
+            }
+            if ((sk & kFormulaFlag) && parts.formulas) {
+              auto it = src.impl_->formulas.find(FormulaKey(sr + i, sc));
+              if (it != src.impl_->formulas.end()) {
+                dst.formulas[FormulaKey(dr + i, dc)] = ShiftFormula(it->second, dRows, dCols);
+                kind |= kFormulaFlag;
+              }
+            }
+            dv.kind[dof + i] = kind;
+          }
+        }
+      }
+
+      if (parts.formats) {
+        if (s && s->fmt) {
+          if (!d) d = &dst.Ensure(dr, dc);
+          std::uint32_t* df = d->EnsureFmt();
+          for (std::int32_t i = 0; i < len; ++i)
+            df[dof + i] = OwnFormatId(EffectiveFormatId(s->fmt[so + i], srcDefault), dstDefault);
+        } else if (ownOfUnformatted != 0) {
+          if (!d) d = &dst.Ensure(dr, dc);
+          std::fill_n(d->EnsureFmt() + dof, len, ownOfUnformatted);
+        } else if (d && d->fmt) {
+          std::fill_n(d->fmt.get() + dof, len, 0u);
+        }
+      }
+      if (d && d->Empty()) dst.FreeIfEmpty(dr, dc);
+      r += len;
+    }
+  }
+}
+
+std::optional<CellRect> CellStore::UsedRect() const {
+  std::optional<CellRect> used;
+  for (std::size_t c = 0; c < impl_->cols.size(); ++c) {
+    const auto& chunks = impl_->cols[c].chunks;
+    std::int32_t top = 0;
+    std::int32_t bottom = 0;
+    for (std::size_t b = 0; b < chunks.size() && top == 0; ++b) {
+      if (!chunks[b]) continue;
+      for (std::int32_t i = 0; i < kChunkRows; ++i)
+        if (chunks[b]->Used(i)) {
+          top = BandFirstRow(b) + i;
+          break;
+        }
+    }
+    if (top == 0) continue;
+    for (std::size_t b = chunks.size(); b-- > 0 && bottom == 0;) {
+      if (!chunks[b]) continue;
+      for (std::int32_t i = kChunkRows - 1; i >= 0; --i)
+        if (chunks[b]->Used(i)) {
+          bottom = BandFirstRow(b) + i;
+          break;
+        }
+    }
+    const auto col = static_cast<std::int32_t>(c + 1);
+    if (!used) {
+      used = CellRect{top, col, bottom, col};
+    } else {
+      used->top = std::min(used->top, top);
+      used->bottom = std::max(used->bottom, bottom);
+      used->right = col;
+    }
+  }
+  return used;
+}
+
+void CellStore::ForEachCell(const std::function<void(std::int32_t row, std::int32_t col, const Variant& value,
+                                                     std::uint32_t formatId)>& visit) const {
+  std::size_t bands = 0;
+  for (const auto& c : impl_->cols) bands = std::max(bands, c.chunks.size());
+  std::vector<std::pair<std::int32_t, const Chunk*>> present;
+  for (std::size_t b = 0; b < bands; ++b) {
+    present.clear();
+    for (std::size_t c = 0; c < impl_->cols.size(); ++c) {
+      const auto& chunks = impl_->cols[c].chunks;
+      if (b < chunks.size() && chunks[b]) present.emplace_back(static_cast<std::int32_t>(c + 1), chunks[b].get());
+    }
+    if (present.empty()) continue;
+    for (std::int32_t i = 0; i < kChunkRows; ++i) {
+      const std::int32_t row = BandFirstRow(b) + i;
+      for (const auto& [col, ch] : present)
+        if (ch->Used(i)) visit(row, col, Impl::Decode(*ch, i), ch->Fmt(i));
+    }
+  }
+}
+
+}  // namespace nml::host

@@ -1,0 +1,19 @@
+#include "host/host_link.h"
+
+namespace nml::support {
+
+host::ApplicationRef HostLink::Application() {
+  if (!app_) app_ = host::Application::Create();
+  return app_;
+}
+
+void HostLink::Attach(host::ApplicationRef app) { app_ = std::move(app); }
+
+void HostLink::Detach() { app_.reset(); }
+
+HostLink& TheHostLink() {
+  static HostLink link;
+  return link;
+}
+
+}  // namespace nml::support
