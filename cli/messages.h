@@ -1,0 +1,15 @@
+// Readable messages for the error numbers users meet on the command line.
+#pragma once
+
+#include <string>
+
+#include "nmlcorrelation/error.h"
+
+namespace nml::cli {
+
+/// "error 5028: the X and Y ranges have different numbers of rows": the
+/// component's code (or the plain number for other errors) and a message
+/// that says what went wrong in the user's terms.
+std::string DescribeError(const Error& e);
+
+}  // namespace nml::cli

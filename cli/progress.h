@@ -1,0 +1,25 @@
+// Progress on standard error while a long run goes on, only when standard
+// error is a terminal.
+#pragma once
+
+#include <chrono>
+#include <string>
+
+namespace nml::cli {
+
+class Progress {
+ public:
+  Progress();
+  ~Progress();
+  /// Starts a stage ("reading big.csv"); the previous one is shown as done.
+  void Stage(const std::string& what);
+  /// Ends the last stage.
+  void Finish();
+
+ private:
+  bool enabled_;
+  bool open_ = false;
+  std::chrono::steady_clock::time_point started_;
+};
+
+}  // namespace nml::cli

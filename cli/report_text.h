@@ -1,0 +1,22 @@
+// The pasted report as an aligned text table for the terminal.
+#pragma once
+
+#include <string>
+
+#include "host/cell_rect.h"
+#include "host/format_table.h"
+#include "host/worksheet.h"
+
+namespace nml::cli {
+
+/// A cell's value as the sheet shows it: numbers in the cell's number format
+/// ("0.0000" gives four decimals, "0" none, General up to ten significant
+/// digits), text and markers as they stand, empty cells as "".
+std::string DisplayText(const Variant& value, const std::string& numberFormat);
+
+/// The cells of rect, one line per row, columns aligned: numbers to the right,
+/// text to the left; a text with empty cells to its right runs over them, as
+/// in a spreadsheet, and does not widen its column. Trailing spaces trimmed.
+std::string RenderTable(const host::Worksheet& sheet, const host::CellRect& rect, const host::FormatTable& formats);
+
+}  // namespace nml::cli
