@@ -1,0 +1,45 @@
+// Shared helpers of the host tests: an application with one user workbook
+// whose first sheet is "Data", and a way to catch an error's number and text.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "host/application.h"
+#include "host/workbook.h"
+#include "host/worksheet.h"
+#include "nmlcorrelation/error.h"
+
+namespace nml::host::testing {
+
+struct Caught {
+  std::int32_t number = 0;
+  std::string description;
+};
+
+template <class F>
+Caught Catch(F&& f) {
+  try {
+    f();
+  } catch (const Error& e) {
+    return Caught{e.Number(), e.Description()};
+  }
+  return {};
+}
+
+class HostTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    app = Application::Create();
+    book = app->Workbooks()->Add("Book1");
+    data = book->SheetList().front();
+    data->SetName("Data");
+  }
+
+  ApplicationRef app;
+  WorkbookRef book;
+  WorksheetRef data;
+};
+
+}  // namespace nml::host::testing
