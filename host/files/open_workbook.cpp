@@ -1,0 +1,25 @@
+#include "host/files/open_workbook.h"
+
+#include <filesystem>
+
+#include "host/files/csv_reader.h"
+#include "host/files/file_errors.h"
+#include "host/files/xlsx_reader.h"
+
+namespace nml::files {
+
+host::WorkbookRef OpenWorkbook(host::Application& app, const std::string& path) {
+  std::string ext = std::filesystem::path(path).extension().string();
+  for (char& c : ext)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  if (ext == ".csv") return ReadCsv(app, path);
+  if (ext == ".xlsx" || ext == ".xlsm") return ReadXlsx(app, path);
+  const std::string name = FileNameOf(path);
+  if (ext == ".xls")
+    RaiseFileError(kUnsupportedFileType, name + ": the legacy .xls format is not read; save the file as .xlsx");
+  RaiseFileError(kUnsupportedFileType,
+                 name + ": unsupported file type" + (ext.empty() ? std::string() : " \"" + ext + "\"") +
+                     " (open a .csv, .xlsx or .xlsm file)");
+}
+
+}  // namespace nml::files

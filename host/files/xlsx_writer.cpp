@@ -1,0 +1,464 @@
+#include "host/files/xlsx_writer.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+#include <xlsxwriter.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <unordered_map>
+#include <vector>
+
+#include "host/application.h"
+#include "host/cell_format.h"
+#include "host/cell_rect.h"
+#include "host/files/file_errors.h"
+#include "host/files/utf8.h"
+#include "host/range.h"
+#include "host/reference_parser.h"
+#include "host/worksheet.h"
+
+namespace nml::files {
+namespace {
+
+constexpr double kDefaultColumnWidth = 8.43;  // the spreadsheet's default, in characters
+constexpr double kMaxEstimatedWidth = 60.0;
+constexpr std::size_t kMaxTextLength = 32767;
+// Size of a chart before scaling, in pixels.
+constexpr double kChartBaseWidthPx = 480.0;
+constexpr double kChartBaseHeightPx = 288.0;
+constexpr double kPixelsPerPoint = 96.0 / 72.0;
+
+std::string ErrorLiteral(std::int32_t code) {
+  switch (code) {
+    case 2000: return "#NULL!";
+    case 2007: return "#DIV/0!";
+    case 2015: return "#VALUE!";
+    case 2023: return "#REF!";
+    case 2029: return "#NAME?";
+    case 2036: return "#NUM!";
+    case 2042: return "#N/A";
+    case 2043: return "#GETTING_DATA";
+    case 2045: return "#SPILL!";
+    case 2046: return "#CONNECT!";
+    case 2047: return "#BLOCKED!";
+    case 2048: return "#UNKNOWN!";
+    case 2049: return "#FIELD!";
+    case 2050: return "#CALC!";
+    default: return "#VALUE!";
+  }
+}
+
+/// A sheet-qualified absolute reference: 'My data'!$A$2:$A$101.
+std::string SheetReference(const std::string& sheetName, const host::CellRect& rect) {
+  std::string quoted = "'";
+  for (const char c : sheetName) {
+    quoted.push_back(c);
+    if (c == '\'') quoted.push_back('\'');
+  }
+  return "=" + quoted + "'!" + host::AbsoluteAddress(rect);
+}
+
+/// Text for a chart or axis title; a leading "=" would make it a cell reference.
+std::string TitleText(const std::string& text) { return (!text.empty() && text.front() == '=') ? " " + text : text; }
+
+/// Digits left of the decimal point of |v| (at least 1).
+int IntegerDigits(double v) {
+  v = std::fabs(v);
+  int digits = 1;
+  double limit = 10.0;
+  while (v >= limit && digits < 309) {
+    ++digits;
+    limit *= 10.0;
+  }
+  return digits;
+}
+
+/// What the width estimate needs to know of a number format.
+struct NumberLook {
+  bool general = true;
+  bool percent = false;
+  bool thousands = false;
+  int decimals = 0;
+};
+
+NumberLook LookOf(const std::string& code) {
+  NumberLook look;
+  if (code.empty() || code == "General") return look;
+  look.general = false;
+  const std::string section = code.substr(0, code.find(';'));
+  look.percent = section.find('%') != std::string::npos;
+  look.thousands = section.find(',') != std::string::npos;
+  const std::size_t point = section.find('.');
+  if (point != std::string::npos)
+    for (std::size_t i = point + 1; i < section.size() && (section[i] == '0' || section[i] == '#'); ++i) ++look.decimals;
+  return look;
+}
+
+/// Characters a number takes on screen under a format.
+double NumberChars(double v, const NumberLook& look) {
+  const int sign = v < 0 ? 1 : 0;
+  if (look.general) {
+    // General shrinks fractions to fit and switches to exponents past 11 characters.
+    return std::min(11, sign + IntegerDigits(v));
+  }
+  const double shown = look.percent ? v * 100.0 : v;
+  const int digits = IntegerDigits(shown);
+  return sign + digits + (look.thousands ? (digits - 1) / 3 : 0) + (look.decimals > 0 ? look.decimals + 1 : 0) +
+         (look.percent ? 1 : 0);
+}
+
+/// Characters of the longest line of a text.
+double TextChars(const std::string& text) {
+  std::size_t longest = 0, current = 0;
+  for (const char c : text) {
+    if (c == '\n') {
+      longest = std::max(longest, current);
+      current = 0;
+    } else if ((static_cast<unsigned char>(c) & 0xC0u) != 0x80u) {
+      ++current;
+    }
+  }
+  return static_cast<double>(std::max(longest, current));
+}
+
+struct WorkbookCloser {
+  void operator()(lxw_workbook* wb) const { lxw_workbook_free(wb); }
+};
+
+class XlsxWriter {
+ public:
+  XlsxWriter(const host::Workbook& book, const host::FormatTable& formats, const std::string& fileName)
+      : book_(book), formats_(formats), fileName_(fileName) {}
+
+  void Write(lxw_workbook* wb);
+
+ private:
+  struct FormatInfo {
+    lxw_format* format = nullptr;
+    NumberLook look;
+    bool bold = false;
+  };
+  const FormatInfo& Format(std::uint32_t id);
+  void WriteSheet(const host::Worksheet& sheet, lxw_worksheet* ws);
+  void WriteChart(const host::Worksheet& sheet, lxw_worksheet* ws, const host::ChartObject& chart, std::size_t number);
+  void Check(lxw_error error, const host::Worksheet& sheet, std::int32_t row, std::int32_t col) const;
+
+  const host::Workbook& book_;
+  const host::FormatTable& formats_;
+  std::string fileName_;
+  lxw_workbook* wb_ = nullptr;
+  std::unordered_map<std::uint32_t, FormatInfo> cache_;
+};
+
+const XlsxWriter::FormatInfo& XlsxWriter::Format(std::uint32_t id) {
+  const auto found = cache_.find(id);
+  if (found != cache_.end()) return found->second;
+  FormatInfo info;
+  if (id != 0) {
+    const host::CellFormat& f = formats_.Get(id);
+    info.look = LookOf(f.numberFormat);
+    info.bold = f.bold;
+    if (!(f == host::CellFormat{})) {
+      lxw_format* format = workbook_add_format(wb_);
+      if (!format) RaiseFileError(kWriteFailed, "cannot write " + fileName_ + ": out of memory");
+      if (f.bold) format_set_bold(format);
+      if (f.border) format_set_border(format, LXW_BORDER_THIN);
+      if (f.fillColorIndex != host::kColorIndexNone) {
+        format_set_pattern(format, LXW_PATTERN_SOLID);
+        format_set_bg_color(format, static_cast<lxw_color_t>(host::PaletteColor(f.fillColorIndex)));
+      }
+      if (!f.numberFormat.empty() && f.numberFormat != "General") format_set_num_format(format, f.numberFormat.c_str());
+      switch (f.horizontalAlignment) {
+        case host::kAlignLeft: format_set_align(format, LXW_ALIGN_LEFT); break;
+        case host::kAlignCenter: format_set_align(format, LXW_ALIGN_CENTER); break;
+        case host::kAlignRight: format_set_align(format, LXW_ALIGN_RIGHT); break;
+        default: break;
+      }
+      info.format = format;
+    }
+  }
+  return cache_.emplace(id, info).first->second;
+}
+
+void XlsxWriter::Check(lxw_error error, const host::Worksheet& sheet, std::int32_t row, std::int32_t col) const {
+  if (error == LXW_NO_ERROR) return;
+  RaiseFileError(kWriteFailed, "cannot write " + fileName_ + ": sheet \"" + sheet.Name() + "\" cell " +
+                                   host::ColumnLetters(col) + std::to_string(row) + ": " + lxw_strerror(error));
+}
+
+void XlsxWriter::WriteSheet(const host::Worksheet& sheet, lxw_worksheet* ws) {
+  const host::CellStore& store = sheet.Store();
+  const std::uint32_t sheetFormat = sheet.DefaultFormatId();
+  std::vector<double> chars;  // estimated characters per column (index 0 unused)
+
+  // A text cell can spill over an empty right neighbour, so it widens its
+  // column only when the next cell of its row holds something.
+  struct PendingText {
+    std::int32_t row = 0, col = 0;
+    double chars = 0;
+  } pending;
+  auto widen = [&](std::int32_t col, double n) {
+    if (static_cast<std::size_t>(col) >= chars.size()) chars.resize(static_cast<std::size_t>(col) + 1, 0.0);
+    chars[static_cast<std::size_t>(col)] = std::max(chars[static_cast<std::size_t>(col)], n);
+  };
+
+  store.ForEachCell([&](std::int32_t row, std::int32_t col, const Variant& value, std::uint32_t formatId) {
+    const FormatInfo& info = Format(formatId != 0 ? formatId : sheetFormat);
+    const double boldFactor = info.bold ? 1.1 : 1.0;
+    if (!value.IsEmpty() && pending.row == row && pending.col == col - 1) widen(pending.col, pending.chars);
+    pending = PendingText{};
+
+    const lxw_row_t r = static_cast<lxw_row_t>(row - 1);
+    const lxw_col_t c = static_cast<lxw_col_t>(col - 1);
+    const std::string* formula = store.Formula(row, col);
+    lxw_error error = LXW_NO_ERROR;
+    if (formula && !formula->empty()) {
+      switch (value.Kind()) {
+        case VarKind::kDouble:
+        case VarKind::kInteger:
+        case VarKind::kLong: {
+          const double d = value.ToDouble();
+          error = std::isfinite(d) ? worksheet_write_formula_num(ws, r, c, formula->c_str(), info.format, d)
+                                   : worksheet_write_formula_str(ws, r, c, formula->c_str(), info.format, "#NUM!");
+          widen(col, NumberChars(std::isfinite(d) ? d : 0, info.look) * boldFactor);
+          break;
+        }
+        case VarKind::kBoolean:
+          error = worksheet_write_formula_num(ws, r, c, formula->c_str(), info.format, value.AsBoolean() ? 1 : 0);
+          break;
+        case VarKind::kText:
+          if (value.Text().size() > kMaxTextLength) {
+            RaiseFileError(kCellNotWritable, fileName_ + ": sheet \"" + sheet.Name() + "\" cell " +
+                                                 host::ColumnLetters(col) + std::to_string(row) +
+                                                 ": text longer than 32,767 characters");
+          }
+          error = worksheet_write_formula_str(ws, r, c, formula->c_str(), info.format, value.Text().c_str());
+          pending = PendingText{row, col, TextChars(value.Text()) * boldFactor};
+          break;
+        case VarKind::kErrorValue:
+          error = worksheet_write_formula_str(ws, r, c, formula->c_str(), info.format,
+                                              ErrorLiteral(value.AsErrorValue()).c_str());
+          break;
+        default:  // not calculated yet: an empty result makes the reader recalculate
+          error = worksheet_write_formula_str(ws, r, c, formula->c_str(), info.format, "");
+          break;
+      }
+      Check(error, sheet, row, col);
+      return;
+    }
+    switch (value.Kind()) {
+      case VarKind::kDouble:
+      case VarKind::kInteger:
+      case VarKind::kLong: {
+        const double d = value.ToDouble();
+        if (std::isfinite(d)) {
+          error = worksheet_write_number(ws, r, c, d, info.format);
+          widen(col, NumberChars(d, info.look) * boldFactor);
+        } else {  // a number the file cannot hold is shown as the error it is
+          error = worksheet_write_formula_str(ws, r, c, "#NUM!", info.format, "#NUM!");
+        }
+        break;
+      }
+      case VarKind::kText: {
+        const std::string& text = value.Text();
+        if (text.size() > kMaxTextLength) {
+          RaiseFileError(kCellNotWritable, fileName_ + ": sheet \"" + sheet.Name() + "\" cell " +
+                                               host::ColumnLetters(col) + std::to_string(row) +
+                                               ": text longer than 32,767 characters");
+        }
+        error = text.empty() ? (info.format ? worksheet_write_blank(ws, r, c, info.format) : LXW_NO_ERROR)
+                             : worksheet_write_string(ws, r, c, text.c_str(), info.format);
+        pending = PendingText{row, col, TextChars(text) * boldFactor};
+        break;
+      }
+      case VarKind::kBoolean:
+        error = worksheet_write_boolean(ws, r, c, value.AsBoolean() ? 1 : 0, info.format);
+        widen(col, 5 * boldFactor);
+        break;
+      case VarKind::kErrorValue: {
+        const std::string literal = ErrorLiteral(value.AsErrorValue());
+        error = worksheet_write_formula_str(ws, r, c, literal.c_str(), info.format, literal.c_str());
+        widen(col, static_cast<double>(literal.size()) * boldFactor);
+        break;
+      }
+      case VarKind::kEmpty:
+        if (info.format) error = worksheet_write_blank(ws, r, c, info.format);
+        break;
+      default:  // arrays and objects never live in cells
+        break;
+    }
+    Check(error, sheet, row, col);
+  });
+
+  // Column widths: the sheet's own where set, otherwise the estimate when it
+  // exceeds the default; consecutive equal columns share one record.
+  const lxw_format* columnFormat = Format(sheetFormat).format;
+  std::int32_t lastColumn = static_cast<std::int32_t>(chars.size()) - 1;
+  for (std::int32_t col = host::kMaxColumns; col > lastColumn; --col)
+    if (sheet.ColumnWidth(col) > 0) {
+      lastColumn = col;
+      break;
+    }
+  auto widthOf = [&](std::int32_t col) {
+    const double own = sheet.ColumnWidth(col);
+    if (own > 0) return std::min(own, 255.0);
+    const double n = static_cast<std::size_t>(col) < chars.size() ? chars[static_cast<std::size_t>(col)] : 0.0;
+    const double estimate = std::min(n + 1.5, kMaxEstimatedWidth);
+    return estimate > kDefaultColumnWidth ? estimate : kDefaultColumnWidth;
+  };
+  const std::int32_t end = columnFormat ? host::kMaxColumns : lastColumn;
+  for (std::int32_t col = 1; col <= end;) {
+    const double width = widthOf(col);
+    std::int32_t to = col;
+    while (to < end && widthOf(to + 1) == width) ++to;
+    if (width != kDefaultColumnWidth || columnFormat) {
+      const lxw_error error = worksheet_set_column(ws, static_cast<lxw_col_t>(col - 1), static_cast<lxw_col_t>(to - 1),
+                                                   width, const_cast<lxw_format*>(columnFormat));
+      Check(error, sheet, 1, col);
+    }
+    col = to + 1;
+  }
+
+  std::size_t number = 0;
+  for (const host::ChartObject& chart : sheet.Charts()) WriteChart(sheet, ws, chart, ++number);
+}
+
+void XlsxWriter::WriteChart(const host::Worksheet& sheet, lxw_worksheet* ws, const host::ChartObject& chart,
+                            std::size_t number) {
+  const std::string which = fileName_ + ": sheet \"" + sheet.Name() + "\" chart " + std::to_string(number);
+  if (!chart.anchor || chart.anchor->Worksheet().get() != &sheet)
+    RaiseFileError(kChartNotWritable, which + " has no anchor cell on its sheet");
+  auto seriesReference = [&](const host::RangeRef& series, const char* what) {
+    if (!series) RaiseFileError(kChartNotWritable, which + " has no " + what + " series");
+    const host::WorksheetRef seriesSheet = series->Worksheet();
+    if (!seriesSheet || seriesSheet->Parent().get() != &book_)
+      RaiseFileError(kChartNotWritable, which + ": the " + what + " series lies in another workbook");
+    return SheetReference(seriesSheet->Name(), series->Rects().front());
+  };
+  const std::string x = seriesReference(chart.firstSeries, "first");
+  const std::string y = seriesReference(chart.secondSeries, "second");
+
+  lxw_chart* c = workbook_add_chart(wb_, LXW_CHART_SCATTER);
+  if (!c) RaiseFileError(kWriteFailed, "cannot write " + fileName_ + ": out of memory");
+  lxw_chart_series* series = chart_add_series(c, x.c_str(), y.c_str());
+  if (!series) RaiseFileError(kChartNotWritable, which + ": the series references are not accepted");
+  // The series refer to the cells; no copy of the data goes into the chart
+  // (a reader recalculates it), which keeps large series cheap.
+  if (series->categories) series->categories->ignore_cache = LXW_TRUE;
+  if (series->values) series->values->ignore_cache = LXW_TRUE;
+  chart_series_set_marker_type(series, LXW_CHART_MARKER_CIRCLE);
+  chart_series_set_marker_size(series, 3);
+
+  lxw_chart_font titleFont{};
+  titleFont.size = 10;
+  titleFont.bold = LXW_TRUE;
+  lxw_chart_font axisFont{};
+  axisFont.size = 8;
+  axisFont.bold = LXW_TRUE;
+  lxw_chart_font numberFont{};
+  numberFont.size = 7;
+  if (chart.title.empty()) {
+    chart_title_off(c);
+  } else {
+    chart_title_set_name(c, TitleText(chart.title).c_str());
+    chart_title_set_name_font(c, &titleFont);
+  }
+  if (!chart.firstAxisTitle.empty()) {
+    chart_axis_set_name(c->x_axis, TitleText(chart.firstAxisTitle).c_str());
+    chart_axis_set_name_font(c->x_axis, &axisFont);
+  }
+  if (!chart.secondAxisTitle.empty()) {
+    chart_axis_set_name(c->y_axis, TitleText(chart.secondAxisTitle).c_str());
+    chart_axis_set_name_font(c->y_axis, &axisFont);
+  }
+  chart_axis_set_num_font(c->x_axis, &numberFont);
+  chart_axis_set_num_font(c->y_axis, &numberFont);
+  chart_legend_set_position(c, LXW_CHART_LEGEND_NONE);
+
+  const host::CellRect& at = chart.anchor->Rects().front();
+  lxw_chart_options options{};
+  options.x_offset = static_cast<std::int32_t>(std::lround(chart.left * kPixelsPerPoint));
+  options.y_offset = static_cast<std::int32_t>(std::lround(chart.top * kPixelsPerPoint));
+  options.x_scale = chart.width > 0 ? chart.width * kPixelsPerPoint / kChartBaseWidthPx : 1.0;
+  options.y_scale = chart.height > 0 ? chart.height * kPixelsPerPoint / kChartBaseHeightPx : 1.0;
+  const lxw_error error = worksheet_insert_chart_opt(ws, static_cast<lxw_row_t>(at.top - 1),
+                                                     static_cast<lxw_col_t>(at.left - 1), c, &options);
+  if (error != LXW_NO_ERROR) RaiseFileError(kChartNotWritable, which + ": " + lxw_strerror(error));
+}
+
+void XlsxWriter::Write(lxw_workbook* wb) {
+  wb_ = wb;
+  const host::WorksheetRef active = book_.ActiveSheet();
+  for (const host::WorksheetRef& sheet : book_.SheetList()) {
+    lxw_worksheet* ws = workbook_add_worksheet(wb, sheet->Name().c_str());
+    if (!ws) {
+      RaiseFileError(kWriteFailed, "cannot write " + fileName_ + ": the sheet name \"" + sheet->Name() +
+                                       "\" is not accepted");
+    }
+    WriteSheet(*sheet, ws);
+    if (sheet == active) worksheet_activate(ws);
+  }
+}
+
+/// Removes a file when it goes out of scope, unless released.
+struct TempFile {
+  std::string path;
+  ~TempFile() {
+    if (!path.empty()) std::remove(path.c_str());
+  }
+};
+
+}  // namespace
+
+void SaveWorkbook(const host::Workbook& book, const std::string& path, const SaveOptions& options) {
+  const std::string fileName = FileNameOf(path);
+  if (book.IsAddin()) RaiseFileError(kAddinNotWritable, book.Name() + ": the add-in workbook is never saved");
+  const std::shared_ptr<host::Application> app = book.Parent();
+  if (!app) RaiseFileError(kWriteFailed, "cannot write " + fileName + ": the workbook is closed");
+
+  // A temporary file beside the target, so that the final rename stays on one file system.
+  const std::filesystem::path target(path);
+  std::filesystem::path folder = target.parent_path();
+  if (folder.empty()) folder = ".";
+  TempFile temp;
+  {
+    std::string pattern = (folder / ("." + fileName + ".XXXXXX")).string();
+    const int fd = ::mkstemp(pattern.data());
+    if (fd < 0) RaiseFileError(kWriteFailed, "cannot write " + fileName + ": " + std::strerror(errno));
+    ::close(fd);
+    temp.path = pattern;
+  }
+
+  lxw_workbook_options lxwOptions{};
+  lxwOptions.constant_memory = options.constantMemory ? LXW_TRUE : LXW_FALSE;
+  lxwOptions.use_zip64 = LXW_TRUE;
+  std::unique_ptr<lxw_workbook, WorkbookCloser> wb(workbook_new_opt(temp.path.c_str(), &lxwOptions));
+  if (!wb) RaiseFileError(kWriteFailed, "cannot write " + fileName + ": the workbook cannot be created");
+  XlsxWriter(book, app->Formats(), fileName).Write(wb.get());
+  const lxw_error closed = workbook_close(wb.release());  // frees the workbook whatever the outcome
+  if (closed != LXW_NO_ERROR) RaiseFileError(kWriteFailed, "cannot write " + fileName + ": " + lxw_strerror(closed));
+
+  // mkstemp makes the file private; give it the mode a new file gets (or the old file's).
+  struct stat old {};
+  mode_t mode;
+  if (::stat(path.c_str(), &old) == 0) {
+    mode = old.st_mode & 07777;
+  } else {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    mode = 0666 & ~mask;
+  }
+  ::chmod(temp.path.c_str(), mode);
+  if (std::rename(temp.path.c_str(), path.c_str()) != 0)
+    RaiseFileError(kWriteFailed, "cannot write " + fileName + ": " + std::strerror(errno));
+  temp.path.clear();
+}
+
+}  // namespace nml::files
