@@ -137,8 +137,8 @@ TEST_F(Delivery, PastedCopyKeepsValuesAndFormats) {
   for (std::int32_t r = 1; r <= 24; ++r)
     for (std::int32_t c = 1; c <= 5; ++c) {
       EXPECT_EQ(out->Cells(r, c)->Value(), scratch->Cells(r, c)->Value()) << r << "," << c;
-      EXPECT_EQ(app->Formats().Get(out->Store().FormatId(r, c)),
-                app->Formats().Get(scratch->Store().FormatId(r, c)))
+      EXPECT_EQ(app->Formats().Get(out->EffectiveFormatId(r, c)),
+                app->Formats().Get(scratch->EffectiveFormatId(r, c)))
           << r << "," << c;
     }
 }

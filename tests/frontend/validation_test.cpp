@@ -88,17 +88,17 @@ TEST_F(Validation, AreasWithDifferentRowCounts) {
 }
 
 TEST_F(Validation, TooFewDataRowsCountsTheNameRow) {
-  corr.XRange("A1:B3");
-  EXPECT_NE(ErrorNumberOf([&] { corr.Results(); }), E(5051));  // three rows without names pass
+  corr.XRange("Data!A1:B3");
+  EXPECT_NE(ErrorNumberOf([&] { corr.Results(); }), E(5051));  // three rows without names pass (the report lands on a new sheet, now active)
   corr.Headers(true);
   EXPECT_EQ(ErrorNumberOf([&] { corr.Results(); }), E(5051));
   corr.Headers(false);
-  corr.XRange("A1:B2");
+  corr.XRange("Data!A1:B2");
   EXPECT_EQ(ErrorNumberOf([&] { corr.Results(); }), E(5051));
   // Y rows must equal X rows, so X's own check fires first for a short Y too.
   corr.Method(nmlCorrMultiple);
-  corr.XRange("A1:B2");
-  corr.YRange("C1:C2");
+  corr.XRange("Data!A1:B2");
+  corr.YRange("Data!C1:C2");
   EXPECT_EQ(ErrorNumberOf([&] { corr.Results(); }), E(5051));
 }
 
