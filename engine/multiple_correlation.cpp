@@ -41,11 +41,8 @@ void clsCorrelationBO::DoMultipleCorr() {
 
     const std::int16_t count = engine::Count16(q);
     for (std::int32_t i = 1; i <= count; ++i) {
-      double rSquared = CheckedDiv(g(i, i), syy(i, i));
-      // G is positive semi-definite, so a negative diagonal entry is rounding
-      // around a true value of 0 (a dependent variable unrelated to every
-      // predictor); its square root below must not fail.
-      if (rSquared < 0.0) rSquared = 0.0;
+      // A dependent variable without variation divides by zero here (11).
+      const double rSquared = CheckedDiv(g(i, i), syy(i, i));
       r(i) = Variant(rSquared);
       if (!IsPerfectCorrelation(rSquared, ReadBack::kDouble)) {
         const std::int32_t dfDenominator = AddLong(AddLong(n, -p), -1);

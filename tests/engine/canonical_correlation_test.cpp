@@ -83,7 +83,7 @@ TEST_P(CanonicalReference, MatchesEveryValue) {
   ExpectVector(engine.CanCorrLambda(), c.at("lambda"), "lambda");
   ExpectVector(engine.CanCorrChiSq(), c.at("chisq"), "chisq");
   ExpectVector(engine.CanCorrDF(), c.at("df"), "df");
-  const auto& prob = engine.CanCorrP().Variants();
+  const Array<Variant> prob = engine.CanCorrP().Variants();
   ASSERT_EQ(prob.UBound(1), m);
   for (std::int32_t j = 1; j <= m; ++j) EXPECT_TRUE(CellMatches(prob(j), c.at("p").at(j - 1), true)) << j;
 
@@ -309,7 +309,7 @@ TEST(CanonicalCorrelation, TooFewCasesGiveMarkersOnly) {
     }
     ++completed;
     const auto m = std::min(x.UBound(2), y.UBound(2));
-    const auto& prob = engine.CanCorrP().Variants();
+    const Array<Variant> prob = engine.CanCorrP().Variants();
     ASSERT_EQ(prob.UBound(1), m);
     for (std::int32_t k = 1; k <= m; ++k) {
       EXPECT_TRUE(IsMarker(prob(k)));
@@ -335,7 +335,7 @@ TEST(CanonicalCorrelation, ExactlyNegativeCorrelationGetsTheMarker) {
     EXPECT_NE(e.Source().find("TestCanCorr"), std::string::npos) << e.Source();
   }
   ASSERT_EQ(engine.R().Doubles()(2, 3), -1.0);
-  const auto& p = engine.P().Variants();
+  const Array<Variant> p = engine.P().Variants();
   EXPECT_TRUE(IsMarker(p(2, 3)));
   EXPECT_TRUE(IsMarker(p(3, 2)));
   EXPECT_EQ(p(1, 3).Kind(), VarKind::kDouble);

@@ -20,9 +20,9 @@ TEST_P(MultipleReference, MatchesEveryValue) {
     engine.CalculateDescriptives(kVTrue);
     engine.Analyse();
 
-    const auto& r = engine.R().Variants();
-    const auto& f = engine.TestStat().Variants();
-    const auto& p = engine.P().Variants();
+    const Array<Variant> r = engine.R().Variants();
+    const Array<Variant> f = engine.TestStat().Variants();
+    const Array<Variant> p = engine.P().Variants();
     ASSERT_EQ(r.UBound(1), static_cast<std::int32_t>(c.at("R").size()));
     for (std::int32_t i = 1; i <= r.UBound(1); ++i) {
       EXPECT_TRUE(CellMatches(r(i), c.at("R").at(i - 1), false)) << "R " << i;

@@ -40,9 +40,9 @@ TEST(PartialCorrelation, TooFewCasesGiveMarkers) {
   engine.Y(Cols({{3, 1, 4, 1}, {5, 9, 2, 6}, {5, 3, 5, 8}}));
   engine.Method(2);
   engine.Analyse();
-  const auto& r = engine.R().Variants();
-  const auto& t = engine.TestStat().Variants();
-  const auto& p = engine.P().Variants();
+  const Array<Variant> r = engine.R().Variants();
+  const Array<Variant> t = engine.TestStat().Variants();
+  const Array<Variant> p = engine.P().Variants();
   ASSERT_EQ(r.UBound(1), 3);
   ASSERT_EQ(r.UBound(2), 3);
   for (int i = 1; i <= 3; ++i)
@@ -65,8 +65,8 @@ TEST(PartialCorrelation, OneMoreCaseGivesTestsWithOneDegreeOfFreedom) {
   engine.Method(2);
   engine.Analyse();
   ASSERT_EQ(engine.R().Kind(), VarKind::kDoubleArray);
-  const auto& t = engine.TestStat().Variants();
-  const auto& p = engine.P().Variants();
+  const Array<Variant> t = engine.TestStat().Variants();
+  const Array<Variant> p = engine.P().Variants();
   ASSERT_EQ(t(1, 2).Kind(), VarKind::kDouble);
   // With one degree of freedom t follows the Cauchy law: P = 1 - 2 atan(t) / pi.
   const double expected = 1.0 - 2.0 * std::atan(t(1, 2).AsDouble()) / std::numbers::pi;
@@ -80,7 +80,7 @@ TEST(PartialCorrelation, OneVariableOfInterest) {
   engine.Y(Cols({{2, 7, 1, 8, 2, 8}}));
   engine.Method(2);
   engine.Analyse();
-  const Matrix& r = engine.R().Doubles();
+  const Matrix r = engine.R().Doubles();
   ASSERT_EQ(r.UBound(1), 1);
   EXPECT_NEAR(r(1, 1), 1.0, 1e-15);
   EXPECT_TRUE(IsMarker(engine.TestStat().Variants()(1, 1)));
@@ -93,15 +93,16 @@ TEST(PartialCorrelation, CoincidingResidualsAreAPerfectPair) {
   engine.Y(Cols({{2, 7, 1, 8, 2, 8}, {2, 7, 1, 8, 2, 8}, {3, 1, 4, 1, 5, 9}}));
   engine.Method(2);
   engine.Analyse();
-  const auto& t = engine.TestStat().Variants();
-  const auto& p = engine.P().Variants();
+  const Array<Variant> t = engine.TestStat().Variants();
+  const Array<Variant> p = engine.P().Variants();
   EXPECT_TRUE(IsMarker(t(1, 2)));
   EXPECT_TRUE(IsMarker(t(2, 1)));
   EXPECT_TRUE(IsZeroInteger(p(1, 2)));
   EXPECT_TRUE(IsZeroInteger(p(2, 1)));
-  EXPECT_EQ(t(1, 3).Kind(), VarKind::kDouble);
-  EXPECT_EQ(t(1, 3), t(3, 1));
-  EXPECT_EQ(p(2, 3), p(3, 2));
+  ASSERT_EQ(t(1, 3).Kind(), VarKind::kDouble);
+  // (i, j) and (j, i) are computed separately: equal up to rounding.
+  EXPECT_TRUE(CloseRel(t(1, 3).AsDouble(), t(3, 1).AsDouble(), 1e-14));
+  EXPECT_TRUE(CloseProb(p(2, 3).AsDouble(), p(3, 2).AsDouble()));
 }
 
 TEST(PartialCorrelation, ExactlyNegativeResidualsAreTreatedAsPerfect) {
@@ -113,8 +114,8 @@ TEST(PartialCorrelation, ExactlyNegativeResidualsAreTreatedAsPerfect) {
   engine.Method(2);
   engine.Analyse();  // must not fail with division by zero
   ASSERT_EQ(engine.R().Doubles()(1, 2), -1.0);
-  const auto& t = engine.TestStat().Variants();
-  const auto& p = engine.P().Variants();
+  const Array<Variant> t = engine.TestStat().Variants();
+  const Array<Variant> p = engine.P().Variants();
   EXPECT_TRUE(IsMarker(t(1, 2)));
   EXPECT_TRUE(IsMarker(t(2, 1)));
   EXPECT_TRUE(IsZeroInteger(p(1, 2)));

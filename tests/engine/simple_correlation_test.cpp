@@ -41,7 +41,7 @@ TEST(SimpleCorrelation, OneVariableHasOnlyMarkers) {
   clsCorrelationBO engine;
   engine.X(Cols({{3, 1, 4, 1, 5}}));
   engine.Analyse();
-  const Matrix& r = engine.R().Doubles();
+  const Matrix r = engine.R().Doubles();
   ASSERT_EQ(r.UBound(1), 1);
   ASSERT_EQ(r.UBound(2), 1);
   EXPECT_EQ(r(1, 1), 1.0);
@@ -60,11 +60,11 @@ TEST(SimpleCorrelation, PerfectPairsGetMarkersAndZero) {
   clsCorrelationBO engine;
   engine.X(Cols({a, a, b}));
   engine.Analyse();
-  const Matrix& r = engine.R().Doubles();
+  const Matrix r = engine.R().Doubles();
   ASSERT_GT(r(1, 3), 0.9999999);
   ASSERT_LT(r(1, 3), 1.0);
-  const auto& t = engine.TestStat().Variants();
-  const auto& p = engine.P().Variants();
+  const Array<Variant> t = engine.TestStat().Variants();
+  const Array<Variant> p = engine.P().Variants();
   for (int i = 1; i <= 3; ++i) {
     EXPECT_TRUE(IsMarker(t(i, i)));
     EXPECT_TRUE(IsMarker(p(i, i)));
@@ -83,8 +83,8 @@ TEST(SimpleCorrelation, ExactlyNegativeColumnsAreTreatedAsPerfect) {
   engine.X(Cols({a, neg, other}));
   engine.Analyse();  // must not fail with division by zero
   ASSERT_EQ(engine.R().Doubles()(1, 2), -1.0);
-  const auto& t = engine.TestStat().Variants();
-  const auto& p = engine.P().Variants();
+  const Array<Variant> t = engine.TestStat().Variants();
+  const Array<Variant> p = engine.P().Variants();
   EXPECT_TRUE(IsMarker(t(1, 2)));
   EXPECT_TRUE(IsMarker(t(2, 1)));
   EXPECT_TRUE(IsZeroInteger(p(1, 2)));
@@ -130,8 +130,8 @@ TEST(SimpleCorrelation, TwoCasesGiveOnlyPerfectPairs) {
   clsCorrelationBO engine;
   engine.X(Rows({{1, 2, 3}, {2, 1, 5}}));
   engine.Analyse();
-  const auto& t = engine.TestStat().Variants();
-  const auto& p = engine.P().Variants();
+  const Array<Variant> t = engine.TestStat().Variants();
+  const Array<Variant> p = engine.P().Variants();
   for (int i = 1; i <= 3; ++i)
     for (int j = 1; j <= 3; ++j) {
       EXPECT_TRUE(IsMarker(t(i, j)));
@@ -144,8 +144,8 @@ TEST(SimpleCorrelation, ResultsAreSymmetric) {
   clsCorrelationBO engine;
   engine.X(csv.Columns({"GNP.deflator", "GNP", "Unemployed", "Armed.Forces", "Population", "Year", "Employed"}));
   engine.Analyse();
-  const auto& t = engine.TestStat().Variants();
-  const auto& p = engine.P().Variants();
+  const Array<Variant> t = engine.TestStat().Variants();
+  const Array<Variant> p = engine.P().Variants();
   for (int i = 1; i <= 7; ++i)
     for (int j = 1; j <= 7; ++j) {
       EXPECT_EQ(t(i, j), t(j, i));
