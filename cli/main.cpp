@@ -4,6 +4,7 @@
 #include <exception>
 #include <filesystem>
 #include <iostream>
+#include <new>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -13,7 +14,8 @@
 #include "cli/progress.h"
 #include "cli/report_text.h"
 #include "host/application.h"
-#include "host/files/workbook_files.h"
+#include "host/files/open_workbook.h"
+#include "host/files/xlsx_writer.h"
 #include "host/host_link.h"
 #include "nmlcorrelation/correlation.h"
 #include "frontend/correlation_state.h"
