@@ -79,6 +79,9 @@ host::RangeRef FormatCanonicalResults(const LayoutInput& in, const Array<std::st
                                       Variant& StdScoreCoords) {
   return Trail({"clsCorrelation", "FormatCanonicalResults"}, [&] {
     const clsCorrelationBO& engine = EngineOf(in);
+    // Created at entry, released at exit (also on failure): the writer wipes
+    // the scratch sheet as it is created.
+    clsCorrelationOutput out;
     auto matrixOps = std::make_unique<support::MatrixOps>();
 
     // X names first, as the engine orders its combined results.
@@ -98,7 +101,6 @@ host::RangeRef FormatCanonicalResults(const LayoutInput& in, const Array<std::st
     const Array<std::string> correlationColumns = Texts({"R", "Wilks Lambda", "Chi-Sq", "DF", "P"});
     const Array<std::string> variateEnumeration = Texts({"Enumerate", "Variate", "CV "});
 
-    clsCorrelationOutput out;
     out.Method(in.method);
     out.OutputHeader(RangeText(in.xRangeCells), Variant(RangeText(in.yRangeCells)), Variant(""));
     out.InsertBlankLines(1);

@@ -1,4 +1,5 @@
 #include <memory>
+#include <string>
 
 #include "common/handlers.h"
 #include "engine/cls_correlation_bo.h"
@@ -17,13 +18,15 @@ host::RangeRef FormatMultipleResults(const LayoutInput& in, const Array<std::str
     return FormatTableReport(in, Headers, true, [&](clsCorrelationOutput& out) {
       const clsCorrelationBO& engine = EngineOf(in);
       if (!matrixOps) matrixOps = std::make_unique<support::MatrixOps>();
-      ColumnCaption(1) = "R";
+      // Whole strings, not literals: GCC 12 warns falsely (-Wrestrict) on
+      // assigning a literal to an element here.
+      ColumnCaption(1) = std::string(1, 'R');
       out.OutputMatrix(ColumnCaption, Headers, matrixOps->ToColumn(engine.R()), "Correlation Matrix");
       out.InsertBlankLines(1);
-      ColumnCaption(1) = "F";
+      ColumnCaption(1) = std::string(1, 'F');
       out.OutputMatrix(ColumnCaption, Headers, matrixOps->ToColumn(engine.TestStat()), "F Statistic");
       out.InsertBlankLines(1);
-      ColumnCaption(1) = "P";
+      ColumnCaption(1) = std::string(1, 'P');
       out.OutputMatrix(ColumnCaption, Headers, matrixOps->ToColumn(engine.P()), "Correlation Significance");
       out.InsertBlankLines(1);
     });
