@@ -144,6 +144,15 @@ void UnescapeText(std::string& s) {
   s = std::move(out);
 }
 
+/// The width a user sees, in digits of the default font, of a column whose
+/// file width is given: files store widths with the cell margins included
+/// (Calibri 11 digits are 7 pixels wide, the margins 5 pixels).
+double DisplayWidth(double fileWidth) {
+  const double pixels = std::floor((256.0 * fileWidth + std::floor(128.0 / 7.0)) / 256.0 * 7.0);
+  const double chars = pixels <= 12 ? pixels / 12.0 : (pixels - 5.0) / 7.0;
+  return std::round(chars * 100.0) / 100.0;
+}
+
 /// Days from 1970-01-01 to a civil date (proleptic Gregorian).
 std::int64_t DaysFromCivil(std::int64_t y, unsigned m, unsigned d) {
   y -= m <= 2;
@@ -503,7 +512,8 @@ void XlsxReader::ReadSheet(const std::string& part, host::Worksheet& sheet) {
       const auto width = ParseNumber(scanner.Attribute("width").value_or(""));
       if (min && max && width && *width > 0 && *width <= 255 && *min >= 1 && *min <= *max) {
         const std::int64_t last = std::min<std::int64_t>(*max, host::kMaxColumns);
-        for (std::int64_t c = *min; c <= last; ++c) sheet.SetColumnWidth(static_cast<std::int32_t>(c), *width);
+        const double shown = DisplayWidth(*width);
+        for (std::int64_t c = *min; c <= last; ++c) sheet.SetColumnWidth(static_cast<std::int32_t>(c), shown);
       }
     }
   }

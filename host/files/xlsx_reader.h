@@ -18,7 +18,8 @@ namespace nml::files {
 /// Doubles, shared and inline strings as text, booleans, error cells
 /// (#N/A, #DIV/0!, ...) as Variant::ErrorValue, formulas as formula text
 /// with their cached result as the value; shared formulas are spelled out per
-/// cell. Column widths are kept. Chart sheets and charts are not read.
+/// cell. Column widths are kept as the width shown
+/// (in digits of the default font, without the cell margins the file counts). Chart sheets and charts are not read.
 ///
 /// Raises (description naming the file and the part): kCannotOpenFile,
 /// kNotAZipArchive, kMissingPart, kMalformedXml, kCellOutsideGrid,

@@ -21,7 +21,7 @@ struct ErrorHolder {
 /// Opens an archive over a source (taking it over on success, freeing it on failure).
 ::zip* OpenSource(zip_source_t* source, const std::string& displayName, bool fromFile) {
   ErrorHolder err;
-  ::zip* archive = zip_open_from_source(source, ZIP_RDONLY | ZIP_CHECKCONS, &err.error);
+  ::zip* archive = zip_open_from_source(source, ZIP_RDONLY, &err.error);
   if (archive) return archive;
   zip_source_free(source);
   const int code = zip_error_code_zip(&err.error);
@@ -62,19 +62,24 @@ ZipArchive ZipArchive::OpenFile(const std::string& path, std::string displayName
   if (got == 8 && head[0] == 0xD0 && head[1] == 0xCF && head[2] == 0x11 && head[3] == 0xE0)
     RaiseFileError(kNotAZipArchive, displayName + ": an encrypted workbook or a legacy .xls file, not an xlsx workbook");
 
+  if (got == 0) RaiseFileError(kNotAZipArchive, displayName + ": not an xlsx workbook (the file is empty)");
+
   ErrorHolder err;
   zip_source_t* source = zip_source_file_create(path.c_str(), 0, -1, &err.error);
   if (!source) RaiseFileError(kCannotOpenFile, "cannot open " + displayName + ": " + zip_error_strerror(&err.error));
-  return ZipArchive(OpenSource(source, displayName, true), std::move(displayName), limits);
+  ::zip* archive = OpenSource(source, displayName, true);
+  return ZipArchive(archive, std::move(displayName), limits);
 }
 
 ZipArchive ZipArchive::OpenBytes(std::string_view bytes, std::string displayName, InflateLimits limits) {
   if (bytes.size() >= 4 && bytes.substr(0, 4) == "\xD0\xCF\x11\xE0")
     RaiseFileError(kNotAZipArchive, displayName + ": an encrypted workbook or a legacy .xls file, not an xlsx workbook");
+  if (bytes.empty()) RaiseFileError(kNotAZipArchive, displayName + ": not an xlsx workbook (the file is empty)");
   ErrorHolder err;
   zip_source_t* source = zip_source_buffer_create(bytes.data(), bytes.size(), 0, &err.error);
   if (!source) RaiseFileError(kCorruptArchive, displayName + ": " + zip_error_strerror(&err.error));
-  return ZipArchive(OpenSource(source, displayName, false), std::move(displayName), limits);
+  ::zip* archive = OpenSource(source, displayName, false);
+  return ZipArchive(archive, std::move(displayName), limits);
 }
 
 ZipArchive::ZipArchive(ZipArchive&& other) noexcept
