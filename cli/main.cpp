@@ -127,14 +127,14 @@ int main(int argc, char** argv) {
   try {
     return Run(options);
   } catch (const nml::Error& e) {
-    std::fprintf(stderr, "\nnmlcorr: %s\n", DescribeError(e).c_str());
+    std::fprintf(stderr, "nmlcorr: %s\n", DescribeError(e).c_str());
     if (!e.Source().empty()) std::fprintf(stderr, "  source: %s\n", e.Source().c_str());
   } catch (const Failure& f) {
     std::fprintf(stderr, "nmlcorr: %s\n", f.message.c_str());
   } catch (const std::bad_alloc&) {
-    std::fprintf(stderr, "\nnmlcorr: out of memory\n");
+    std::fprintf(stderr, "nmlcorr: out of memory\n");
   } catch (const std::exception& e) {
-    std::fprintf(stderr, "\nnmlcorr: internal error: %s\n", e.what());
+    std::fprintf(stderr, "nmlcorr: internal error: %s\n", e.what());
   }
   return 1;
 }

@@ -71,7 +71,9 @@ std::string DisplayText(const Variant& value, const std::string& numberFormat) {
   if (decimals >= 0) {
     char buf[64];
     if (std::fabs(d) < 1e15) {
-      std::snprintf(buf, sizeof buf, "%.*f", decimals, d);
+      // Halves round away from zero, as a spreadsheet shows them.
+      const double scale = std::pow(10.0, decimals);
+      std::snprintf(buf, sizeof buf, "%.*f", decimals, std::round(d * scale) / scale);
       std::string s(buf);
       // A negative number that rounds to zero shows as zero.
       if (s[0] == '-' && s.find_first_not_of("-0.") == std::string::npos) s.erase(0, 1);
