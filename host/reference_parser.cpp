@@ -82,7 +82,7 @@ std::size_t CharCount(std::string_view s) {
 }
 
 bool ValidSheetName(std::string_view name) {
-  if (name.empty() || CharCount(name) > 31) return false;
+  if (name.empty() || name.size() > 4 * 31 || CharCount(name) > 31) return false;
   if (name.front() == '\'' || name.back() == '\'') return false;
   return name.find_first_of(":\\/?*[]") == std::string_view::npos;
 }
@@ -105,7 +105,6 @@ bool ParseSheet(std::string_view s, std::size_t& i, std::optional<std::string>& 
         break;
       }
       name += s[j++];
-      if (name.size() > 4 * 31) return false;
     }
     if (j >= s.size() || s[j] != '!' || !ValidSheetName(name)) return false;
     sheet = std::move(name);
