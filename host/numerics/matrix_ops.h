@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "nmlcorrelation/array.h"
 #include "nmlcorrelation/variant.h"
@@ -66,6 +67,20 @@ class MatrixOps {
   /// A variant holding a 1-D array (of doubles or variants) as a one-column
   /// 2-D array of the same kind.
   Variant ToColumn(const Variant& v) const;
+
+ private:
+  /// An inverse as returned (hi) and the rest of its double-double value (lo).
+  struct InverseRecord {
+    Matrix hi;
+    Matrix lo;
+  };
+  /// The last few small inverses. Rounding an ill-conditioned inverse to
+  /// doubles loses more than any later product can recover, so Multiply,
+  /// handed a matrix identical to one of these, uses hi + lo instead.
+  mutable std::vector<InverseRecord> inverses_;
+
+  const InverseRecord* FindInverse(const Matrix& m) const;
+  void RememberInverse(Matrix hi, Matrix lo) const;
 };
 
 }  // namespace nml::support

@@ -1,0 +1,325 @@
+// Centred cross-products.
+//
+// Columns are centred before any product is formed: sums of raw products
+// minus n * mean_i * mean_j lose all accuracy when the means are large
+// against the spread. With z = x - c for a centre c (rounded once),
+//
+//   S(i, j) = sum z_i z_j - (sum z_i)(sum z_j) / n
+//
+// is exact for any c; the second term is the correction of the corrected
+// two-pass algorithm (Chan, Golub and LeVeque, "Algorithms for computing the
+// sample variance", Amer. Statist. 37, 1983), which removes what a rounded
+// mean leaves behind. Rounding errors grow with 1 + (c - mean)^2 / variance,
+// so c must lie within about one standard deviation of the mean.
+//
+// Two ways of summing the products:
+// - Small problems (up to kCompensatedCrossWork multiply-adds): c is the
+//   mean (first pass), and every product is accumulated with TwoProduct and
+//   TwoSum (Dot2, see compensated.h), so each entry is nearly the correctly
+//   rounded centred sum of the data as centred. Ill-conditioned regressions
+//   on few cases depend on this.
+// - Large problems: one pass. c is the mean of the first block of rows (a
+//   pilot estimate); blocks of rows are centred into one cache-sized scratch
+//   buffer, multiplied with Eigen (a symmetric rank-k update when a matrix
+//   meets itself) and each block's products added into double-double
+//   accumulators, so rounding grows with the block length, not with n. If a
+//   pilot centre turns out more than one standard deviation from its
+//   column's mean (sorted or trending data), the sums are formed again
+//   around the exact means: two passes, as accurate as ever.
+//
+// A constant column is centred at its own value exactly, so its centred
+// values, its sum of squares and all its cross-products are exactly 0.
+#include "host/numerics/centred_products.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <string>
+
+#include "host/numerics/compensated.h"
+#include "host/numerics/eigen_includes.h"
+#include "host/numerics/matrix_checks.h"
+
+namespace nml::support::detail {
+
+namespace {
+
+// Mean of x[0..n): exact for a constant column, otherwise the compensated
+// sum divided by n.
+double CompensatedMean(const double* x, std::size_t n) {
+  bool constant = false;
+  const DD sum = CompensatedSum(x, n, &constant);
+  if (constant) return x[0];
+  return Round(Div(sum, static_cast<double>(n)));
+}
+
+double ColumnMean(const double* x, std::size_t n, std::string_view operation, std::string_view argument,
+                  std::int32_t column) {
+  const double mean = CompensatedMean(x, n);
+  if (std::isfinite(mean)) return mean;
+  for (std::size_t i = 0; i < n; ++i)
+    if (!std::isfinite(x[i])) RaiseNonFinite(operation, argument, static_cast<std::int64_t>(i) + 1, column, x[i]);
+  // Every value is finite but their sum overflows: sum the values divided by
+  // n instead, which cannot.
+  DD scaled;
+  const double inverse = 1.0 / static_cast<double>(n);
+  for (std::size_t i = 0; i < n; ++i) scaled = Add(scaled, x[i] * inverse);
+  return Round(scaled);
+}
+
+struct Operand {
+  const double* data;
+  std::int32_t cols;
+  std::vector<double> centre;
+};
+
+// What one pass accumulates: the products (for a symmetric problem only the
+// upper triangle, rows i <= j of column j), and the sums and sums of squares
+// of the centred values of every column.
+struct Sums {
+  std::vector<DD> cross;
+  std::vector<DD> sumA, sumB;
+  std::vector<DD> squaresA, squaresB;
+};
+
+// Copies rows [r0, r0 + count) of m, centred, into z row by row (m.cols
+// contiguous values per case).
+void FillRowMajor(const Operand& m, std::size_t n, std::size_t r0, std::size_t count, double* z) {
+  const std::size_t k = static_cast<std::size_t>(m.cols);
+  for (std::size_t i = 0; i < k; ++i) {
+    const double* col = m.data + i * n + r0;
+    const double centre = m.centre[i];
+    for (std::size_t r = 0; r < count; ++r) z[r * k + i] = col[r] - centre;
+  }
+}
+
+void CompensatedColumnSums(const Operand& m, std::size_t n, std::vector<DD>& sums, std::vector<DD>& squares) {
+  sums.resize(static_cast<std::size_t>(m.cols));
+  squares.resize(static_cast<std::size_t>(m.cols));
+  for (std::size_t i = 0; i < static_cast<std::size_t>(m.cols); ++i)
+    CompensatedShiftedSums(m.data + i * n, n, m.centre[i], sums[i], squares[i]);
+}
+
+// Small problems: every product of centred values accumulated error-free.
+void CompensatedProducts(const Operand& a, const Operand& b, bool symmetric, std::size_t n, Sums& out) {
+  const std::size_t ka = static_cast<std::size_t>(a.cols);
+  const std::size_t kb = static_cast<std::size_t>(b.cols);
+  CompensatedColumnSums(a, n, out.sumA, out.squaresA);
+  if (symmetric) {
+    out.sumB = out.sumA;
+    out.squaresB = out.squaresA;
+  } else {
+    CompensatedColumnSums(b, n, out.sumB, out.squaresB);
+  }
+  std::vector<double> s(ka * kb, 0.0);
+  std::vector<double> c(ka * kb, 0.0);
+  const std::size_t block = 128;
+  std::vector<double> za(block * ka);
+  std::vector<double> zb(symmetric ? 0 : block * kb);
+  for (std::size_t r0 = 0; r0 < n; r0 += block) {
+    const std::size_t count = std::min(block, n - r0);
+    FillRowMajor(a, n, r0, count, za.data());
+    if (!symmetric) FillRowMajor(b, n, r0, count, zb.data());
+    const double* zbData = symmetric ? za.data() : zb.data();
+    for (std::size_t r = 0; r < count; ++r) {
+      const double* zr = za.data() + r * ka;
+      const double* wr = zbData + r * kb;
+      // Column j of the result gathers z_i * w_j over i; a symmetric result
+      // needs only i <= j.
+      for (std::size_t j = 0; j < kb; ++j)
+        AccumulateProducts<false, false>(zr, nullptr, wr[j], 0.0, s.data() + j * ka, c.data() + j * ka,
+                                         symmetric ? j + 1 : ka);
+    }
+  }
+  out.cross.resize(ka * kb);
+  for (std::size_t k = 0; k < ka * kb; ++k) FastTwoSum(s[k], c[k], out.cross[k].hi, out.cross[k].lo);
+}
+
+// Large problems: blocks of centred rows multiplied by Eigen, block results
+// summed in double-double.
+void BlockedProducts(const Operand& a, const Operand& b, bool symmetric, std::size_t n, Sums& out) {
+  const Eigen::Index ka = a.cols;
+  const Eigen::Index kb = b.cols;
+  // About half a megabyte of scratch: the block stays in the second-level
+  // cache while Eigen multiplies it.
+  const Eigen::Index width = symmetric ? ka : ka + kb;
+  Eigen::Index block = std::clamp<Eigen::Index>(65536 / std::max<Eigen::Index>(width, 1), 64, 4096);
+  block = std::min<Eigen::Index>(block, static_cast<Eigen::Index>(n));
+  Eigen::MatrixXd za(block, ka);
+  Eigen::MatrixXd zb(symmetric ? 0 : block, symmetric ? 0 : kb);
+  Eigen::MatrixXd product(ka, kb);
+  out.cross.assign(static_cast<std::size_t>(ka * kb), DD{});
+  out.sumA.assign(static_cast<std::size_t>(ka), DD{});
+  out.squaresA.assign(static_cast<std::size_t>(ka), DD{});
+  out.sumB.assign(static_cast<std::size_t>(kb), DD{});
+  out.squaresB.assign(static_cast<std::size_t>(kb), DD{});
+
+  auto fill = [n](const Operand& m, std::size_t r0, Eigen::Index count, Eigen::MatrixXd& z) {
+    for (Eigen::Index i = 0; i < m.cols; ++i) {
+      const Eigen::Map<const Eigen::VectorXd> col(m.data + static_cast<std::size_t>(i) * n + r0, count);
+      z.col(i).head(count) = col.array() - m.centre[static_cast<std::size_t>(i)];
+    }
+  };
+  // Sums of the block (in cache), added into the running double-doubles.
+  auto addSums = [](const auto& z, std::vector<DD>& sums, std::vector<DD>& squares, bool withSquares) {
+    for (Eigen::Index i = 0; i < z.cols(); ++i) {
+      const std::size_t k = static_cast<std::size_t>(i);
+      sums[k] = Add(sums[k], z.col(i).sum());
+      if (withSquares) squares[k] = Add(squares[k], z.col(i).squaredNorm());
+    }
+  };
+
+  for (std::size_t r0 = 0; r0 < n; r0 += static_cast<std::size_t>(block)) {
+    const Eigen::Index count = std::min<Eigen::Index>(block, static_cast<Eigen::Index>(n - r0));
+    fill(a, r0, count, za);
+    const auto zaBlock = za.topRows(count);
+    addSums(zaBlock, out.sumA, out.squaresA, !symmetric);
+    if (symmetric) {
+      product.setZero();
+      product.selfadjointView<Eigen::Lower>().rankUpdate(zaBlock.transpose());
+      for (Eigen::Index j = 0; j < ka; ++j)
+        for (Eigen::Index i = j; i < ka; ++i) {
+          // Lower triangle of the block product into the upper triangle.
+          DD& d = out.cross[static_cast<std::size_t>(j + i * ka)];
+          d = Add(d, product(i, j));
+        }
+    } else {
+      fill(b, r0, count, zb);
+      const auto zbBlock = zb.topRows(count);
+      product.noalias() = zaBlock.transpose() * zbBlock;
+      addSums(zbBlock, out.sumB, out.squaresB, true);
+      for (Eigen::Index k = 0; k < ka * kb; ++k) {
+        DD& d = out.cross[static_cast<std::size_t>(k)];
+        d = Add(d, product.data()[k]);
+      }
+    }
+  }
+  if (symmetric) {
+    for (Eigen::Index i = 0; i < ka; ++i) out.squaresA[static_cast<std::size_t>(i)] =
+        out.cross[static_cast<std::size_t>(i + i * ka)];
+    out.sumB = out.sumA;
+    out.squaresB = out.squaresA;
+  }
+}
+
+// (sum z)^2 / n, the correction for a column's own sum of squares.
+DD OwnCorrection(DD sum, double n) { return Div(Mul(sum, sum), n); }
+
+// True when every centre lies within one standard deviation of its column's
+// mean: |sum z / n| <= sqrt(M2 / n) with M2 = sum z^2 - (sum z)^2 / n.
+bool CentresClose(const std::vector<DD>& sums, const std::vector<DD>& squares, double n) {
+  for (std::size_t i = 0; i < sums.size(); ++i) {
+    const double correction = Round(OwnCorrection(sums[i], n));
+    const double m2 = Round(Add(squares[i], -correction));
+    if (correction > m2) return false;
+  }
+  return true;
+}
+
+bool AllFinite(const std::vector<DD>& v) {
+  for (const DD& d : v)
+    if (!std::isfinite(d.hi) || !std::isfinite(d.lo)) return false;
+  return true;
+}
+
+}  // namespace
+
+std::vector<double> ColumnMeans(const Matrix& m, std::string_view operation, std::string_view argument) {
+  const std::size_t n = static_cast<std::size_t>(RowsOf(m));
+  const std::int32_t k = ColsOf(m);
+  std::vector<double> means(static_cast<std::size_t>(k), 0.0);
+  if (n == 0) return means;
+  for (std::int32_t j = 0; j < k; ++j)
+    means[static_cast<std::size_t>(j)] =
+        ColumnMean(m.Data() + static_cast<std::size_t>(j) * n, n, operation, argument, j + 1);
+  return means;
+}
+
+CentredProducts CentredCrossProducts(const Matrix& a, const Matrix* b, bool wantSquares, std::string_view operation) {
+  const bool symmetric = b == nullptr;
+  const std::size_t n = static_cast<std::size_t>(RowsOf(a));
+  const std::string_view nameA = symmetric ? "matrix" : "first matrix";
+  Operand opA{a.Data(), ColsOf(a), {}};
+  Operand opB{symmetric ? a.Data() : b->Data(), symmetric ? ColsOf(a) : ColsOf(*b), {}};
+  const std::size_t ka = static_cast<std::size_t>(opA.cols);
+  const std::size_t kb = static_cast<std::size_t>(opB.cols);
+
+  CentredProducts result;
+  result.rows = opA.cols;
+  result.cols = opB.cols;
+  result.cross.assign(ka * kb, 0.0);
+  if (wantSquares) {
+    result.squaresA.assign(ka, 0.0);
+    result.squaresB.assign(kb, 0.0);
+  }
+  if (n == 0 || ka == 0 || kb == 0) {
+    RequireFinite(a, operation, nameA);
+    if (!symmetric) RequireFinite(*b, operation, "second matrix");
+    return result;
+  }
+
+  auto exactCentres = [&] {
+    opA.centre = ColumnMeans(a, operation, nameA);
+    opB.centre = symmetric ? opA.centre : ColumnMeans(*b, operation, "second matrix");
+  };
+  const double work = static_cast<double>(n) * static_cast<double>(ka) *
+                      (symmetric ? 0.5 * static_cast<double>(ka + 1) : static_cast<double>(kb));
+  Sums sums;
+  if (work <= kCompensatedCrossWork) {
+    exactCentres();
+    CompensatedProducts(opA, opB, symmetric, n, sums);
+  } else {
+    const std::size_t pilotRows = std::min<std::size_t>(n, 4096);
+    auto pilot = [&](const Operand& m) {
+      std::vector<double> centre(static_cast<std::size_t>(m.cols));
+      for (std::size_t i = 0; i < centre.size(); ++i) centre[i] = CompensatedMean(m.data + i * n, pilotRows);
+      return centre;
+    };
+    opA.centre = pilot(opA);
+    opB.centre = symmetric ? opA.centre : pilot(opB);
+    BlockedProducts(opA, opB, symmetric, n, sums);
+    if (!AllFinite(sums.sumA) || !AllFinite(sums.sumB)) {
+      // An infinity or NaN reaches its column's sum: name the cell.
+      RequireFinite(a, operation, nameA);
+      if (!symmetric) RequireFinite(*b, operation, "second matrix");
+    }
+    const double count = static_cast<double>(n);
+    if (!CentresClose(sums.sumA, sums.squaresA, count) || !CentresClose(sums.sumB, sums.squaresB, count)) {
+      exactCentres();
+      BlockedProducts(opA, opB, symmetric, n, sums);
+    }
+  }
+
+  const double count = static_cast<double>(n);
+  std::vector<double> sumA(ka), sumB(kb);
+  for (std::size_t i = 0; i < ka; ++i) sumA[i] = Round(sums.sumA[i]);
+  for (std::size_t j = 0; j < kb; ++j) sumB[j] = Round(sums.sumB[j]);
+  for (std::size_t j = 0; j < kb; ++j) {
+    for (std::size_t i = 0; i < ka; ++i) {
+      if (symmetric && i > j) continue;
+      const double v =
+          i == j && symmetric
+              ? std::max(Round(Add(sums.cross[i + j * ka], Negate(OwnCorrection(sums.sumA[i], count)))), 0.0)
+              : Round(Add(sums.cross[i + j * ka], -(sumA[i] * sumB[j]) / count));
+      result.cross[i + j * ka] = v;
+      if (symmetric) result.cross[j + i * ka] = v;
+    }
+  }
+  if (wantSquares) {
+    // A sum of squares is never negative; rounding in the correction can
+    // push a column whose values differ only in the last bits just below 0.
+    for (std::size_t i = 0; i < ka; ++i)
+      result.squaresA[i] = std::max(Round(Add(sums.squaresA[i], Negate(OwnCorrection(sums.sumA[i], count)))), 0.0);
+    for (std::size_t j = 0; j < kb; ++j)
+      result.squaresB[j] = std::max(Round(Add(sums.squaresB[j], Negate(OwnCorrection(sums.sumB[j], count)))), 0.0);
+  }
+  for (double v : result.cross)
+    if (!std::isfinite(v)) RaiseOverflow(operation);
+  for (double v : result.squaresA)
+    if (!std::isfinite(v)) RaiseOverflow(operation);
+  for (double v : result.squaresB)
+    if (!std::isfinite(v)) RaiseOverflow(operation);
+  return result;
+}
+
+}  // namespace nml::support::detail

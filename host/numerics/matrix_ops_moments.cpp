@@ -1,0 +1,138 @@
+// MatrixOps: descriptive statistics, cross-products and correlations of data
+// matrices (rows = cases, columns = variables).
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <string>
+
+#include "common/support_errors.h"
+#include "host/numerics/centred_products.h"
+#include "host/numerics/compensated.h"
+#include "host/numerics/matrix_checks.h"
+#include "host/numerics/matrix_ops.h"
+
+namespace nml::support {
+
+namespace {
+
+using detail::CentredProducts;
+
+void RequireCases(const Matrix& m, std::int32_t minimum, std::string_view operation) {
+  if (detail::RowsOf(m) >= minimum) return;
+  RaiseSupport(kTooFewCases, "MatrixOps." + std::string(operation) + ": " + std::to_string(detail::RowsOf(m)) +
+                                 (detail::RowsOf(m) == 1 ? " case" : " cases") + " given, at least " +
+                                 std::to_string(minimum) + " needed");
+}
+
+void RequireSameRows(const Matrix& a, const Matrix& b, std::string_view operation) {
+  if (detail::RowsOf(a) == detail::RowsOf(b)) return;
+  detail::RaiseShape(operation, "the matrices need the same number of rows (cases), not " + detail::ShapeText(a) +
+                                    " and " + detail::ShapeText(b));
+}
+
+// Pearson coefficient from centred sums. A column without spread (sum of
+// squares 0, a constant column) correlates 0 with everything. Rounding can
+// carry a coefficient of two (anti)proportional columns a unit past 1 in
+// magnitude; the clamp keeps it within [-1, 1].
+double Correlation(double cross, double squaresI, double squaresJ) {
+  if (!(squaresI > 0.0) || !(squaresJ > 0.0)) return 0.0;
+  const double product = squaresI * squaresJ;
+  double r;
+  if (std::isnormal(product) && std::isfinite(product))
+    r = cross / std::sqrt(product);
+  else
+    r = (cross / std::sqrt(squaresI)) / std::sqrt(squaresJ);
+  return std::clamp(r, -1.0, 1.0);
+}
+
+bool SameMatrix(const Matrix& a, const Matrix& b) {
+  return &a == &b || (a.Data() == b.Data() && a.Rank() == b.Rank() && a.Rows() == b.Rows() && a.Cols() == b.Cols());
+}
+
+}  // namespace
+
+// Corrected two-pass moments: the mean of each column first (exact for a
+// constant column), then the compensated sums of z = x - mean and z^2, and
+//   M2 = sum z^2 - (sum z)^2 / n,   SD = sqrt(M2 / (n - 1)),
+// with the mean refined by sum z / n (Chan, Golub and LeVeque 1983). A
+// constant column has SD and SE exactly 0.
+void MatrixOps::ColumnDescriptives(const Matrix& data, Array<double>& means, Array<double>& sds,
+                                   Array<double>& ses, Array<double>& ns) const {
+  detail::RequireAllocated(data, "ColumnDescriptives", "matrix");
+  RequireCases(data, 2, "ColumnDescriptives");
+  const std::vector<double> centre = detail::ColumnMeans(data, "ColumnDescriptives", "matrix");
+  const std::int32_t k = detail::ColsOf(data);
+  const std::size_t n = static_cast<std::size_t>(detail::RowsOf(data));
+  const double count = static_cast<double>(n);
+
+  Array<double> outMeans = Array<double>::Vector(k);
+  Array<double> outSds = Array<double>::Vector(k);
+  Array<double> outSes = Array<double>::Vector(k);
+  Array<double> outNs = Array<double>::Vector(k);
+  for (std::int32_t j = 0; j < k; ++j) {
+    const double mean = centre[static_cast<std::size_t>(j)];
+    detail::DD sum, squares;
+    detail::CompensatedShiftedSums(data.Data() + static_cast<std::size_t>(j) * n, n, mean, sum, squares);
+    const detail::DD m2 = detail::Add(squares, detail::Negate(detail::Div(detail::Mul(sum, sum), count)));
+    const double variance = std::max(detail::Round(detail::Div(m2, count - 1.0)), 0.0);
+    const double sd = std::sqrt(variance);
+    if (!std::isfinite(sd)) detail::RaiseOverflow("ColumnDescriptives");
+    outMeans(j + 1) = mean + detail::Round(detail::Div(sum, count));
+    outSds(j + 1) = sd;
+    outSes(j + 1) = sd / std::sqrt(count);
+    outNs(j + 1) = count;
+  }
+  means = std::move(outMeans);
+  sds = std::move(outSds);
+  ses = std::move(outSes);
+  ns = std::move(outNs);
+}
+
+// Centred sums of cross-products (not divided by n - 1): the common scale of
+// every call. See centred_products.cpp for the accumulation.
+Matrix MatrixOps::CrossProducts(const Matrix& a, const Matrix& b) const {
+  detail::RequireAllocated(a, "CrossProducts", "first matrix");
+  detail::RequireAllocated(b, "CrossProducts", "second matrix");
+  RequireSameRows(a, b, "CrossProducts");
+  RequireCases(a, 1, "CrossProducts");
+  const CentredProducts p = detail::CentredCrossProducts(a, SameMatrix(a, b) ? nullptr : &b, false, "CrossProducts");
+  Matrix result = Array<double>::Matrix(p.rows, p.cols);
+  std::copy(p.cross.begin(), p.cross.end(), result.Data());
+  return result;
+}
+
+Matrix MatrixOps::CorrelationMatrix(const Matrix& a, std::int32_t /*option*/) const {
+  detail::RequireAllocated(a, "CorrelationMatrix", "matrix");
+  RequireCases(a, 2, "CorrelationMatrix");
+  const CentredProducts p = detail::CentredCrossProducts(a, nullptr, false, "CorrelationMatrix");
+  const std::int32_t k = p.rows;
+  const std::size_t stride = static_cast<std::size_t>(k);
+  Matrix r = Array<double>::Matrix(k, k);
+  double* out = r.Data();
+  for (std::size_t j = 0; j < stride; ++j) {
+    out[j + j * stride] = 1.0;
+    for (std::size_t i = 0; i < j; ++i) {
+      const double v = Correlation(p.cross[i + j * stride], p.cross[i + i * stride], p.cross[j + j * stride]);
+      out[i + j * stride] = v;
+      out[j + i * stride] = v;
+    }
+  }
+  return r;
+}
+
+Matrix MatrixOps::CrossCorrelations(const Matrix& a, const Matrix& b) const {
+  detail::RequireAllocated(a, "CrossCorrelations", "first matrix");
+  detail::RequireAllocated(b, "CrossCorrelations", "second matrix");
+  RequireSameRows(a, b, "CrossCorrelations");
+  RequireCases(a, 2, "CrossCorrelations");
+  const CentredProducts p = detail::CentredCrossProducts(a, &b, true, "CrossCorrelations");
+  Matrix r = Array<double>::Matrix(p.rows, p.cols);
+  double* out = r.Data();
+  const std::size_t rows = static_cast<std::size_t>(p.rows);
+  for (std::size_t j = 0; j < static_cast<std::size_t>(p.cols); ++j)
+    for (std::size_t i = 0; i < rows; ++i)
+      out[i + j * rows] = Correlation(p.cross[i + j * rows], p.squaresA[i], p.squaresB[j]);
+  return r;
+}
+
+}  // namespace nml::support
