@@ -104,48 +104,5 @@ TEST(RegressionAccuracy, ShiftedPolynomialPredictorsStillGiveROfOne) {
   EXPECT_TRUE(IsPerfectCorrelation(r2, ReadBack::kDouble)) << r2;
 }
 
-// An unrelated dependent variable: R^2 agrees with the value worked out from
-// the normal equations in long double on the same centred data.
-TEST(RegressionAccuracy, RandomRegressionAgreesWithLongDoubleNormalEquations) {
-  const Matrix x = test::RandomMatrix(40, 3, 11, 5.0, 2.0);
-  const Matrix y = test::RandomMatrix(40, 1, 12, -3.0, 1.5);
-  MatrixOps ops;
-  const double r2 = SquaredMultipleCorrelation(ops, x, y);
-
-  // Independent check: centre in long double, solve the 3 x 3 normal
-  // equations by Cramer's rule, R^2 = b' Sxy / Syy.
-  using LD = long double;
-  LD mean[4] = {};
-  for (int i = 1; i <= 40; ++i) {
-    for (int j = 1; j <= 3; ++j) mean[j - 1] += x(i, j);
-    mean[3] += y(i, 1);
-  }
-  for (LD& m : mean) m /= 40;
-  LD s[3][3] = {}, sy[3] = {}, syy = 0;
-  for (int i = 1; i <= 40; ++i) {
-    LD d[4];
-    for (int j = 0; j < 3; ++j) d[j] = x(i, j + 1) - mean[j];
-    d[3] = y(i, 1) - mean[3];
-    for (int a = 0; a < 3; ++a) {
-      for (int b = 0; b < 3; ++b) s[a][b] += d[a] * d[b];
-      sy[a] += d[a] * d[3];
-    }
-    syy += d[3] * d[3];
-  }
-  auto det = [](LD m[3][3]) {
-    return m[0][0] * (m[1][1] * m[2][2] - m[1][2] * m[2][1]) - m[0][1] * (m[1][0] * m[2][2] - m[1][2] * m[2][0]) +
-           m[0][2] * (m[1][0] * m[2][1] - m[1][1] * m[2][0]);
-  };
-  const LD d0 = det(s);
-  LD fit = 0;
-  for (int c = 0; c < 3; ++c) {
-    LD m[3][3];
-    for (int a = 0; a < 3; ++a)
-      for (int b = 0; b < 3; ++b) m[a][b] = b == c ? sy[a] : s[a][b];
-    fit += det(m) / d0 * sy[c];
-  }
-  EXPECT_LT(test::RelativeError(r2, static_cast<double>(fit / syy)), 1e-13);
-}
-
 }  // namespace
 }  // namespace nml::support
