@@ -63,7 +63,8 @@ TEST(WorksheetFunction, MatchesReferenceFTests) {
 
 TEST(WorksheetFunction, MatchesReferenceChiSquareTests) {
   for (const char* name : {"iris", "savings"}) {
-    for (const auto& c : Load(name)["cases"]) {
+    const auto doc = Load(name);
+    for (const auto& c : doc["cases"]) {
       if (c["method"] != "canonical") continue;
       for (std::size_t k = 0; k < c["chisq"].size(); ++k)
         ExpectP(ChiDist(c["chisq"][k], c["df"][k]), c["p"][k], std::string(name) + " chi-square test");
