@@ -201,7 +201,10 @@ Matrix MatrixOps::Inverse(const Matrix& a, const Variant& /*option*/) const {
   const std::size_t order = static_cast<std::size_t>(k);
   double previous = std::numeric_limits<double>::infinity();
   double relative = 0.0;
-  for (int step = 0; step < 12; ++step) {
+  // Each step costs a double-double matrix product; large matrices stop
+  // after a few steps, which already give every digit of the double result.
+  const int steps = k <= 128 ? 12 : 3;
+  for (int step = 0; step < steps; ++step) {
     CompensatedProduct(scaled.data(), nullptr, hi.data(), lo.data(), order, order, order, product);
     for (std::size_t j = 0; j < order; ++j)
       for (std::size_t i = 0; i < order; ++i)
