@@ -144,6 +144,7 @@ class XlsxWriter {
     lxw_format* format = nullptr;
     NumberLook look;
     bool bold = false;
+    bool spillsRight = true;  // text laid out from the left edge (general or left alignment)
   };
   const FormatInfo& Format(std::uint32_t id);
   void WriteSheet(const host::Worksheet& sheet, lxw_worksheet* ws);
@@ -165,6 +166,7 @@ const XlsxWriter::FormatInfo& XlsxWriter::Format(std::uint32_t id) {
     const host::CellFormat& f = formats_.Get(id);
     info.look = LookOf(f.numberFormat);
     info.bold = f.bold;
+    info.spillsRight = f.horizontalAlignment == host::kAlignGeneral || f.horizontalAlignment == host::kAlignLeft;
     if (!(f == host::CellFormat{})) {
       lxw_format* format = workbook_add_format(wb_);
       if (!format) RaiseFileError(kWriteFailed, "cannot write " + fileName_ + ": out of memory");
@@ -198,8 +200,9 @@ void XlsxWriter::WriteSheet(const host::Worksheet& sheet, lxw_worksheet* ws) {
   const std::uint32_t sheetFormat = sheet.DefaultFormatId();
   std::vector<double> chars;  // estimated characters per column (index 0 unused)
 
-  // A text cell can spill over an empty right neighbour, so it widens its
-  // column only when the next cell of its row holds something.
+  // Left-aligned text can spill over an empty right neighbour, so it widens
+  // its column only when the next cell of its row holds something; centred
+  // and right-aligned text always does.
   struct PendingText {
     std::int32_t row = 0, col = 0;
     double chars = 0;
@@ -207,6 +210,13 @@ void XlsxWriter::WriteSheet(const host::Worksheet& sheet, lxw_worksheet* ws) {
   auto widen = [&](std::int32_t col, double n) {
     if (static_cast<std::size_t>(col) >= chars.size()) chars.resize(static_cast<std::size_t>(col) + 1, 0.0);
     chars[static_cast<std::size_t>(col)] = std::max(chars[static_cast<std::size_t>(col)], n);
+  };
+  auto textWidth = [&](std::int32_t row, std::int32_t col, double n, bool spills) {
+    if (spills) {
+      pending = PendingText{row, col, n};
+    } else {
+      widen(col, n);
+    }
   };
 
   store.ForEachCell([&](std::int32_t row, std::int32_t col, const Variant& value, std::uint32_t formatId) {
@@ -240,7 +250,7 @@ void XlsxWriter::WriteSheet(const host::Worksheet& sheet, lxw_worksheet* ws) {
                                                  ": text longer than 32,767 characters");
           }
           error = worksheet_write_formula_str(ws, r, c, formula->c_str(), info.format, value.Text().c_str());
-          pending = PendingText{row, col, TextChars(value.Text()) * boldFactor};
+          textWidth(row, col, TextChars(value.Text()) * boldFactor, info.spillsRight);
           break;
         case VarKind::kErrorValue:
           error = worksheet_write_formula_str(ws, r, c, formula->c_str(), info.format,
@@ -275,7 +285,7 @@ void XlsxWriter::WriteSheet(const host::Worksheet& sheet, lxw_worksheet* ws) {
         }
         error = text.empty() ? (info.format ? worksheet_write_blank(ws, r, c, info.format) : LXW_NO_ERROR)
                              : worksheet_write_string(ws, r, c, text.c_str(), info.format);
-        pending = PendingText{row, col, TextChars(text) * boldFactor};
+        textWidth(row, col, TextChars(text) * boldFactor, info.spillsRight);
         break;
       }
       case VarKind::kBoolean:

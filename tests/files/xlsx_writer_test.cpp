@@ -125,6 +125,8 @@ TEST_F(WriterTest, ColumnWidthsFromTheSheetOrFromTheLongestEntry) {
   r.Set(5, 4, Variant("short"));
   r.SetDouble(5, 5, 1.0);
   report_->SetColumnWidth(5, 30.25);
+  r.Set(1, 6, Variant("Centred heading text"));  // 20 characters, centred: it cannot spill to the right
+  report_->GetRange("F1")->SetHorizontalAlignment(host::kAlignCenter);
 
   // Widths go through whole pixels (digits 7 pixels wide), so they come back
   // to within a seventh of a character.
@@ -133,6 +135,7 @@ TEST_F(WriterTest, ColumnWidthsFromTheSheetOrFromTheLongestEntry) {
   EXPECT_NEAR(back->ColumnWidth(3), 15.5, 1.0 / 7);       // 14 characters and a margin
   EXPECT_EQ(back->ColumnWidth(4), 0.0);                   // short entries keep the default width
   EXPECT_NEAR(back->ColumnWidth(5), 30.25, 1.0 / 7);      // the sheet's own width wins
+  EXPECT_NEAR(back->ColumnWidth(6), 21.5, 1.0 / 7);
   r.Set(3, 1, Variant("x"));
   const auto again = SaveAndRead("again.xlsx")->SheetList()[1];
   EXPECT_NEAR(again->ColumnWidth(1), 17.5, 1.0 / 7);  // the title spills over; the 16-character label counts
@@ -140,7 +143,7 @@ TEST_F(WriterTest, ColumnWidthsFromTheSheetOrFromTheLongestEntry) {
   const auto third = SaveAndRead("third.xlsx");
   SaveWorkbook(*third, dir_.File("fourth.xlsx"));
   const auto fourth = ReadXlsx(*readApp_, dir_.File("fourth.xlsx"))->SheetList()[1];
-  for (int c = 1; c <= 5; ++c) EXPECT_EQ(fourth->ColumnWidth(c), third->SheetList()[1]->ColumnWidth(c)) << c;
+  for (int c = 1; c <= 6; ++c) EXPECT_EQ(fourth->ColumnWidth(c), third->SheetList()[1]->ColumnWidth(c)) << c;
 }
 
 TEST_F(WriterTest, ChartsAreNativeScatterChartsReferringToTheCells) {
