@@ -390,6 +390,10 @@ void XlsxWriter::WriteChart(const host::Worksheet& sheet, lxw_worksheet* ws, con
   }
   chart_axis_set_num_font(c->x_axis, &numberFont);
   chart_axis_set_num_font(c->y_axis, &numberFont);
+  // Each axis crosses the other at its minimum, so that data all below zero
+  // does not put an axis and its labels across or beside the plot's far side.
+  chart_axis_set_crossing_min(c->x_axis);
+  chart_axis_set_crossing_min(c->y_axis);
   chart_legend_set_position(c, LXW_CHART_LEGEND_NONE);
 
   const host::CellRect& at = chart.anchor->Rects().front();
