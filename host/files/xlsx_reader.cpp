@@ -18,6 +18,7 @@
 #include "host/files/workbook_builder.h"
 #include "host/files/xlsx_styles.h"
 #include "host/files/xml_scanner.h"
+#include "host/format_table.h"
 
 namespace nml::files {
 namespace {
@@ -468,7 +469,9 @@ void XlsxReader::ReadCell(XmlScanner& scanner, host::Worksheet& sheet, const std
     store.Set(row, column, value);
   }
   if (!formula.empty()) store.SetFormula(row, column, std::move(formula));
-  if (formatId != 0) store.SetFormatId(row, column, formatId);
+  // A cell's own format is relative to the sheet's: 0 follows the sheet.
+  const std::uint32_t own = host::OwnFormatId(formatId, sheet.DefaultFormatId());
+  if (own != 0) store.SetFormatId(row, column, own);
 }
 
 void XlsxReader::ReadSheet(const std::string& part, host::Worksheet& sheet) {
@@ -478,6 +481,8 @@ void XlsxReader::ReadSheet(const std::string& part, host::Worksheet& sheet) {
   std::int32_t rowNumber = 0;
   std::int32_t nextColumn = 1;
   bool inSheetData = false;
+  std::uint32_t columnFormat = 0;     // the format of the formatted columns so far
+  std::int32_t formattedColumns = 0;  // columns 1 to this one carry it (-1: they do not)
   for (;;) {
     const XmlScanner::Token t = scanner.Next();
     if (t == XmlScanner::Token::kEndOfDocument) break;
@@ -510,11 +515,23 @@ void XlsxReader::ReadSheet(const std::string& part, host::Worksheet& sheet) {
       const auto min = ParseInteger(scanner.Attribute("min").value_or(""));
       const auto max = ParseInteger(scanner.Attribute("max").value_or(""));
       const auto width = ParseNumber(scanner.Attribute("width").value_or(""));
-      if (min && max && width && *width > 0 && *width <= 255 && *min >= 1 && *min <= *max) {
-        const std::int64_t last = std::min<std::int64_t>(*max, host::kMaxColumns);
+      const auto style = ParseInteger(scanner.Attribute("style").value_or(""));
+      if (!min || !max || *min < 1 || *min > *max) continue;
+      const std::int64_t last = std::min<std::int64_t>(*max, host::kMaxColumns);
+      if (width && *width > 0 && *width <= 255) {
         const double shown = DisplayWidth(*width);
         for (std::int64_t c = *min; c <= last; ++c) sheet.SetColumnWidth(static_cast<std::int32_t>(c), shown);
       }
+      // Columns that all carry one format amount to a format of the whole sheet.
+      const std::uint32_t id =
+          (style && *style >= 0 && static_cast<std::size_t>(*style) < formatIds_.size()) ? formatIds_[*style] : 0;
+      if (id != 0 && (columnFormat == 0 || columnFormat == id) && *min == formattedColumns + 1) {
+        columnFormat = id;
+        formattedColumns = static_cast<std::int32_t>(last);
+      } else {
+        formattedColumns = -1;  // not one format for the whole sheet
+      }
+      if (formattedColumns == host::kMaxColumns) sheet.SetDefaultFormatId(columnFormat);
     }
   }
 }

@@ -18,6 +18,7 @@
 #include "host/application.h"
 #include "host/cell_format.h"
 #include "host/cell_rect.h"
+#include "host/format_table.h"
 #include "host/files/file_errors.h"
 #include "host/files/utf8.h"
 #include "host/range.h"
@@ -220,7 +221,7 @@ void XlsxWriter::WriteSheet(const host::Worksheet& sheet, lxw_worksheet* ws) {
   };
 
   store.ForEachCell([&](std::int32_t row, std::int32_t col, const Variant& value, std::uint32_t formatId) {
-    const FormatInfo& info = Format(formatId != 0 ? formatId : sheetFormat);
+    const FormatInfo& info = Format(host::EffectiveFormatId(formatId, sheetFormat));
     const double boldFactor = info.bold ? 1.1 : 1.0;
     if (!value.IsEmpty() && pending.row == row && pending.col == col - 1) widen(pending.col, pending.chars);
     pending = PendingText{};
@@ -309,7 +310,7 @@ void XlsxWriter::WriteSheet(const host::Worksheet& sheet, lxw_worksheet* ws) {
 
   // Column widths: the sheet's own where set, otherwise the estimate when it
   // exceeds the default; consecutive equal columns share one record.
-  const lxw_format* columnFormat = Format(sheetFormat).format;
+  const lxw_format* columnFormat = Format(host::EffectiveFormatId(0, sheetFormat)).format;
   std::int32_t lastColumn = std::max(static_cast<std::int32_t>(chars.size()) - 1, 0);
   for (std::int32_t col = host::kMaxColumns; col > std::max(lastColumn, 0); --col)
     if (sheet.ColumnWidth(col) > 0) {

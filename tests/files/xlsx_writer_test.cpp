@@ -13,6 +13,7 @@
 #include "host/application.h"
 #include "host/cell_format.h"
 #include "host/chart_maker.h"
+#include "host/format_table.h"
 #include "host/files/xlsx_reader.h"
 
 namespace nml::files {
@@ -111,6 +112,28 @@ TEST_F(WriterTest, ReportStylesSurviveARoundTrip) {
   heading.horizontalAlignment = host::kAlignCenter;
   EXPECT_EQ(readApp_->Formats().Get(back->Store().FormatId(1, 2)), heading);
   EXPECT_EQ(readApp_->Formats().Get(back->Store().FormatId(3, 3)).numberFormat, "0.0000");
+}
+
+TEST_F(WriterTest, AWholeSheetFormatSurvivesARoundTrip) {
+  report_->Cells()->SetInteriorColorIndex(19);  // the whole sheet: light yellow
+  report_->Store().Set(1, 1, Variant("follows the sheet"));
+  report_->Store().Set(1, 2, Variant("plain"));
+  report_->GetRange("B1")->SetInteriorColorIndex(host::kColorIndexNone);
+  report_->Store().Set(2, 1, Variant("bold"));
+  report_->GetRange("A2")->SetBold(true);
+  const auto back = SaveAndRead()->SheetList()[1];
+  auto shown = [&](int r, int c) {
+    return readApp_->Formats().Get(host::EffectiveFormatId(back->Store().FormatId(r, c), back->DefaultFormatId()));
+  };
+  host::CellFormat yellow;
+  yellow.fillColorIndex = 19;
+  EXPECT_EQ(readApp_->Formats().Get(back->DefaultFormatId()), yellow);
+  EXPECT_EQ(shown(1, 1), yellow);
+  EXPECT_EQ(shown(1, 2), host::CellFormat{});
+  host::CellFormat boldYellow = yellow;
+  boldYellow.bold = true;
+  EXPECT_EQ(shown(2, 1), boldYellow);
+  EXPECT_EQ(shown(500, 300), yellow);  // never written, yet formatted
 }
 
 TEST_F(WriterTest, ColumnWidthsFromTheSheetOrFromTheLongestEntry) {
