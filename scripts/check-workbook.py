@@ -72,12 +72,12 @@ def main():
     try:
         if args.json:
             with open(args.json, encoding="utf-8") as f:
-                spec = json.load(f)
-            sheets = spec.get("sheets", sheets)
-            for ref, value in spec.get("cells", {}).items():
+                expected = json.load(f)
+            sheets = expected.get("sheets", sheets)
+            for ref, value in expected.get("cells", {}).items():
                 cells[split_reference(ref)] = value
-            charts.update({k: int(v) for k, v in spec.get("charts", {}).items()})
-            tolerance = float(spec.get("tolerance", tolerance))
+            charts.update({k: int(v) for k, v in expected.get("charts", {}).items()})
+            tolerance = float(expected.get("tolerance", tolerance))
         for item in args.cell:
             ref, sep, value = item.partition("=")
             if not sep:
