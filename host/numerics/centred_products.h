@@ -37,6 +37,6 @@ CentredProducts CentredCrossProducts(const Matrix& a, const Matrix* b, bool want
 /// Work (multiply-adds over all cases) up to which the cross-products are
 /// accumulated entirely with error-free transformations; larger problems
 /// take the blocked matrix-product path.
-inline constexpr double kCompensatedCrossWork = 3.0e7;
+inline constexpr double kCompensatedCrossWork = 4.0e6;
 
 }  // namespace nml::support::detail

@@ -6,13 +6,18 @@ namespace nml::support::detail {
 
 namespace {
 
-// Eight doubles operated on element by element (GCC vector extensions): one
-// AVX-512 register, or two or four narrower ones on other machines. The
-// compensated formulas need only +, - and *, which act lane by lane with
-// the same rounding as scalar code.
-using V = double __attribute__((vector_size(64)));
-using VMask = long long __attribute__((vector_size(64)));
+// Doubles operated on lane by lane (GCC vector extensions), as many as one
+// register of the target holds. The compensated formulas need only +, - and
+// *, which act lane by lane with the same rounding as scalar code.
+#if defined(__AVX512F__)
 constexpr std::size_t kLanes = 8;
+#elif defined(__AVX__)
+constexpr std::size_t kLanes = 4;
+#else
+constexpr std::size_t kLanes = 2;
+#endif
+using V = double __attribute__((vector_size(kLanes * sizeof(double))));
+using VMask = long long __attribute__((vector_size(kLanes * sizeof(long long))));
 
 inline V Load(const double* p) {
   V v;
@@ -20,7 +25,11 @@ inline V Load(const double* p) {
   return v;
 }
 
-inline V Broadcast(double x) { return V{x, x, x, x, x, x, x, x}; }
+inline V Broadcast(double x) {
+  V v;
+  for (std::size_t l = 0; l < kLanes; ++l) v[l] = x;
+  return v;
+}
 
 inline void TwoSumV(V a, V b, V& s, V& e) {
   s = a + b;
