@@ -7,7 +7,6 @@
 // give the set-2 coefficients a = B' v, scaled so that a' S_YY a = 1. Set 1 is
 // solved the same way with the roles exchanged.
 #include <cstdint>
-#include <utility>
 
 #include "common/checked.h"
 #include "common/handlers.h"
@@ -48,19 +47,17 @@ void clsCorrelationBO::DoCanonicalCorr() {
     // A perfect coefficient, or one at or beyond -1, gets the marker.
     p_ = Variant(Array<Variant>::Matrix(r.UBound(1), r.UBound(2)));
     Array<Variant>& prob = p_.Variants();
-    {
-      engine::LazyDistributions stats;
-      const std::int16_t rows = engine::Count16(r.UBound(1));
-      const std::int16_t cols = engine::Count16(r.UBound(2));
-      for (std::int32_t i = 1; i <= rows; ++i) {
-        for (std::int32_t j = 1; j <= cols; ++j) {
-          const double rij = r(i, j);
-          if (engine::HasTStatistic(rij, ReadBack::kSingle)) {
-            const std::int32_t df = AddLong(n, -2);
-            prob(i, j) = stats.Get().TProbability(engine::TStatistic(rij, df), df, 2);
-          } else {
-            prob(i, j) = Variant("-");
-          }
+    engine::LazyDistributions stats;
+    const std::int16_t rows = engine::Count16(r.UBound(1));
+    const std::int16_t cols = engine::Count16(r.UBound(2));
+    for (std::int32_t i = 1; i <= rows; ++i) {
+      for (std::int32_t j = 1; j <= cols; ++j) {
+        const double rij = r(i, j);
+        if (engine::HasTStatistic(rij, ReadBack::kSingle)) {
+          const std::int32_t df = AddLong(n, -2);
+          prob(i, j) = stats.Get().TProbability(engine::TStatistic(rij, df), df, 2);
+        } else {
+          prob(i, j) = Variant("-");
         }
       }
     }
