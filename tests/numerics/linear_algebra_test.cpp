@@ -189,9 +189,12 @@ TEST(Eigen, GivesEigenvaluesAndUnitEigenvectors) {
   MatrixOps ops;
   for (std::uint32_t seed : {3u, 4u}) {
     const Matrix s = test::RandomSpd(6, seed);
-    const Matrix e = ops.Eigen(s);
+    Matrix e = ops.Eigen(s);
     ASSERT_EQ(e.Rows(), 7);
     ASSERT_EQ(e.Cols(), 6);
+    for (std::int32_t j = 2; j <= 6; ++j) EXPECT_GE(e(1, j - 1), e(1, j));
+    ops.SortEigen(e, 1, 1);
+    for (std::int32_t j = 2; j <= 6; ++j) EXPECT_LE(e(1, j - 1), e(1, j));
     for (std::int32_t j = 1; j <= 6; ++j) {
       double norm = 0.0;
       for (std::int32_t i = 2; i <= 7; ++i) norm += e(i, j) * e(i, j);
@@ -199,7 +202,7 @@ TEST(Eigen, GivesEigenvaluesAndUnitEigenvectors) {
       for (std::int32_t i = 1; i <= 6; ++i) {  // S v = lambda v
         double sv = 0.0;
         for (std::int32_t l = 1; l <= 6; ++l) sv += s(i, l) * e(l + 1, j);
-        EXPECT_NEAR(sv, e(1, j) * e(i + 1, j), 1e-12 * e(1, 1));
+        EXPECT_NEAR(sv, e(1, j) * e(i + 1, j), 1e-12 * e(1, 6));
       }
       for (std::int32_t k = j + 1; k <= 6; ++k) {
         double dot = 0.0;
