@@ -156,7 +156,7 @@ Variant CsvFieldValue(std::string_view text) {
 host::WorkbookRef ReadCsvText(host::Application& app, std::string_view bytes, const std::string& fileName) {
   host::WorkbookRef book = NewDetachedWorkbook(app, fileName);
   const std::string stem = std::filesystem::path(fileName).stem().string();
-  host::WorksheetRef sheet = book->AppendSheet(MakeSheetName(stem, {}, "Sheet1"));
+  host::WorksheetRef sheet = book->AppendSheet(SheetNamer().Take(stem, "Sheet1"));
   host::CellStore& store = sheet->Store();
   ParseCsv(bytes, fileName, [&](std::int32_t row, std::int32_t column, std::string_view text) {
     Variant value = CsvFieldValue(text);

@@ -24,6 +24,7 @@ std::string_view FileErrorMeaning(std::int32_t code) {
     case kCorruptArchive: return "the zip archive is damaged";
     case kBadCellValue: return "a cell value does not match its type";
     case kNoWorksheets: return "the workbook holds no worksheet";
+    case kBadStructure: return "the parts of the workbook do not fit together";
     case kWriteFailed: return "the workbook file could not be written";
     case kAddinNotWritable: return "the add-in workbook cannot be saved";
     case kChartNotWritable: return "a chart refers to cells the file cannot reference";

@@ -39,6 +39,7 @@ inline constexpr std::int32_t kInflateLimit = 6124;          // a part, or all p
 inline constexpr std::int32_t kCorruptArchive = 6125;        // a damaged zip entry (bad checksum, truncated data)
 inline constexpr std::int32_t kBadCellValue = 6126;          // a cell value that does not match its type
 inline constexpr std::int32_t kNoWorksheets = 6127;          // the workbook holds no worksheet
+inline constexpr std::int32_t kBadStructure = 6128;          // parts that do not fit together (two sheets on one part, too many sheets)
 
 // Writing workbooks.
 inline constexpr std::int32_t kWriteFailed = 6140;           // the file could not be written or moved into place

@@ -1,7 +1,5 @@
 #include "host/files/sheet_names.h"
 
-#include <algorithm>
-
 #include "host/files/utf8.h"
 
 namespace nml::files {
@@ -31,8 +29,10 @@ std::string CutToUnits(const std::string& text, int max) {
   return text.substr(0, i);
 }
 
-bool Taken(const std::string& name, const std::vector<std::string>& taken) {
-  return std::any_of(taken.begin(), taken.end(), [&](const std::string& t) { return SameNameIgnoringCase(t, name); });
+std::string Lower(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) c = AsciiLower(c);
+  return out;
 }
 
 }  // namespace
@@ -57,7 +57,9 @@ bool IsValidSheetName(std::string_view name) {
   return units <= kMaxSheetNameLength;
 }
 
-std::string MakeSheetName(std::string_view raw, const std::vector<std::string>& taken, std::string_view fallback) {
+bool SheetNamer::Taken(const std::string& name) const { return taken_.count(Lower(name)) != 0; }
+
+std::string SheetNamer::Take(std::string_view raw, std::string_view fallback) {
   std::string clean;
   clean.reserve(raw.size());
   for (std::size_t i = 0; i < raw.size();) {
@@ -80,13 +82,23 @@ std::string MakeSheetName(std::string_view raw, const std::vector<std::string>& 
   if (!clean.empty() && clean.front() == '\'') clean.front() = '_';
   if (!clean.empty() && clean.back() == '\'') clean.back() = '_';
   if (clean.empty()) clean = std::string(fallback);
-  if (!Taken(clean, taken)) return clean;
-  for (int n = 2;; ++n) {
+  if (!Taken(clean)) {
+    taken_.insert(Lower(clean));
+    return clean;
+  }
+  // Numbering resumes where it stopped for this name, so that many copies of
+  // one name cost no more than one lookup each.
+  int& n = nextSuffix_.try_emplace(Lower(clean), 2).first->second;
+  for (;; ++n) {
     const std::string suffix = " (" + std::to_string(n) + ")";
     std::string candidate = CutToUnits(clean, kMaxSheetNameLength - static_cast<int>(suffix.size()));
     if (!candidate.empty() && candidate.back() == '\'') candidate.back() = '_';
     candidate += suffix;
-    if (!Taken(candidate, taken)) return candidate;
+    if (!Taken(candidate)) {
+      taken_.insert(Lower(candidate));
+      ++n;
+      return candidate;
+    }
   }
 }
 

@@ -4,7 +4,8 @@
 
 #include <string>
 #include <string_view>
-#include <vector>
+#include <unordered_map>
+#include <unordered_set>
 
 namespace nml::files {
 
@@ -15,15 +16,25 @@ inline constexpr int kMaxSheetNameLength = 31;
 /// and not beginning or ending with an apostrophe.
 bool IsValidSheetName(std::string_view name);
 
-/// A valid sheet name made from raw text and not among taken (compared
-/// ignoring ASCII case): forbidden characters and bytes that are not UTF-8
-/// become "_", a leading or trailing apostrophe too, the text is cut to 31
-/// characters at a character boundary, empty text gives fallback, and a name
-/// already taken gets " (2)", " (3)", ... appended (cut to fit).
-std::string MakeSheetName(std::string_view raw, const std::vector<std::string>& taken,
-                          std::string_view fallback = "Sheet1");
-
 /// ASCII case-insensitive equality, as sheet and workbook names compare.
 bool SameNameIgnoringCase(std::string_view a, std::string_view b);
+
+/// Hands out the sheet names of one workbook: valid, and each different from
+/// the ones handed out before (compared ignoring ASCII case).
+class SheetNamer {
+ public:
+  /// A valid name made from raw text: forbidden characters and bytes that are
+  /// not UTF-8 become "_", a leading or trailing apostrophe too, the text is
+  /// cut to 31 characters at a character boundary, empty text gives fallback,
+  /// and a name already handed out gets " (2)", " (3)", ... appended (cut to
+  /// fit). A valid name not yet used comes back unchanged.
+  std::string Take(std::string_view raw, std::string_view fallback = "Sheet1");
+
+ private:
+  bool Taken(const std::string& name) const;
+
+  std::unordered_set<std::string> taken_;                // lower-cased
+  std::unordered_map<std::string, int> nextSuffix_;      // lower-cased base name -> next number to try
+};
 
 }  // namespace nml::files

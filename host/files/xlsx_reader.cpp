@@ -7,6 +7,7 @@
 #include <cstring>
 #include <optional>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "host/cell_rect.h"
@@ -22,6 +23,9 @@
 
 namespace nml::files {
 namespace {
+
+// More worksheets than any spreadsheet program keeps in one workbook.
+constexpr std::size_t kMaxSheets = 10000;
 
 // ---------------------------------------------------------------------------
 // Part names and relationships
@@ -236,6 +240,7 @@ class XlsxReader {
   std::vector<std::string> sharedStrings_;
   std::vector<std::uint32_t> formatIds_;
   bool date1904_ = false;
+  std::uint64_t formulaBytes_ = 0;  // formula text held so far
 
   // Per sheet: the anchor cell and text of each shared formula.
   struct SharedFormula {
@@ -344,7 +349,6 @@ void XlsxReader::ReadCell(XmlScanner& scanner, host::Worksheet& sheet, const std
     if (column > host::kMaxColumns)
       RaiseFileError(kCellOutsideGrid, Context(part) + ": row " + std::to_string(row) +
                                            " holds more than 16,384 cells");
-    reference = host::ColumnLetters(column) + std::to_string(row);
   }
   nextColumn = column + 1;
 
@@ -385,7 +389,8 @@ void XlsxReader::ReadCell(XmlScanner& scanner, host::Worksheet& sheet, const std
   }
 
   auto bad = [&](const std::string& what) {
-    RaiseFileError(kBadCellValue, Context(part) + ": cell " + reference + ": " + what);
+    const std::string cell = reference.empty() ? host::ColumnLetters(column) + std::to_string(row) : reference.substr(0, 20);
+    RaiseFileError(kBadCellValue, Context(part) + ": cell " + cell + ": " + what);
   };
 
   Variant value;
@@ -468,7 +473,15 @@ void XlsxReader::ReadCell(XmlScanner& scanner, host::Worksheet& sheet, const std
   } else if (!value.IsEmpty()) {
     store.Set(row, column, value);
   }
-  if (!formula.empty()) store.SetFormula(row, column, std::move(formula));
+  if (!formula.empty()) {
+    // Shared formulas are stored once and spelled out per cell: bound what
+    // they may grow to, as for inflated parts.
+    formulaBytes_ += formula.size();
+    if (formulaBytes_ > zip_.Limits().maxPartBytes)
+      RaiseFileError(kInflateLimit, Context(part) + ": the formulas grow past the limit of " +
+                                        std::to_string(zip_.Limits().maxPartBytes >> 20) + " MiB when spelled out");
+    store.SetFormula(row, column, std::move(formula));
+  }
   // A cell's own format is relative to the sheet's: 0 follows the sheet.
   const std::uint32_t own = host::OwnFormatId(formatId, sheet.DefaultFormatId());
   if (own != 0) store.SetFormatId(row, column, own);
@@ -481,6 +494,7 @@ void XlsxReader::ReadSheet(const std::string& part, host::Worksheet& sheet) {
   std::int32_t rowNumber = 0;
   std::int32_t nextColumn = 1;
   bool inSheetData = false;
+  std::int64_t lastColumnRecord = 0;  // last column of the column records so far
   std::uint32_t columnFormat = 0;     // the format of the formatted columns so far
   std::int32_t formattedColumns = 0;  // columns 1 to this one carry it (-1: they do not)
   for (;;) {
@@ -516,8 +530,11 @@ void XlsxReader::ReadSheet(const std::string& part, host::Worksheet& sheet) {
       const auto max = ParseInteger(scanner.Attribute("max").value_or(""));
       const auto width = ParseNumber(scanner.Attribute("width").value_or(""));
       const auto style = ParseInteger(scanner.Attribute("style").value_or(""));
-      if (!min || !max || *min < 1 || *min > *max) continue;
+      // Column records come in order and do not overlap; others are skipped,
+      // which also bounds the work to one pass over the columns.
+      if (!min || !max || *min <= lastColumnRecord || *min > *max || *min > host::kMaxColumns) continue;
       const std::int64_t last = std::min<std::int64_t>(*max, host::kMaxColumns);
+      lastColumnRecord = last;
       if (width && *width > 0 && *width <= 255) {
         const double shown = DisplayWidth(*width);
         for (std::int64_t c = *min; c <= last; ++c) sheet.SetColumnWidth(static_cast<std::int32_t>(c), shown);
@@ -562,18 +579,26 @@ host::WorkbookRef XlsxReader::Read() {
   }
 
   host::WorkbookRef book = NewDetachedWorkbook(app_, fileName_);
-  std::vector<std::string> names;
+  SheetNamer names;
+  std::unordered_set<std::string> partsRead;
+  std::size_t count = 0;
   for (pugi::xml_node s = Child(Child(workbookRoot, "sheets"), "sheet"); s; s = s.next_sibling()) {
     if (s.type() != pugi::node_element || LocalName(s.name()) != "sheet") continue;
     const auto rel = relationships.find(Attr(s, "id").value());
     if (rel == relationships.end()) {
-      RaiseFileError(kMissingPart, fileName_ + ": the sheet \"" + std::string(Attr(s, "name").value()) +
+      RaiseFileError(kMissingPart, fileName_ + ": the sheet \"" + std::string(Attr(s, "name").value()).substr(0, 40) +
                                        "\" has no part");
     }
     if (rel->second.type != "worksheet") continue;  // chart sheets and dialog sheets
-    const std::string name = MakeSheetName(Attr(s, "name").value(), names, "Sheet" + std::to_string(names.size() + 1));
-    names.push_back(name);
-    host::WorksheetRef sheet = book->AppendSheet(name);
+    if (++count > kMaxSheets)
+      RaiseFileError(kBadStructure, fileName_ + ": more than " + std::to_string(kMaxSheets) + " worksheets");
+    // Each sheet has its own part; one part read again and again would
+    // multiply a small archive into a huge workbook.
+    std::string key = rel->second.target;
+    for (char& c : key) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+    if (!partsRead.insert(key).second)
+      RaiseFileError(kBadStructure, fileName_ + ": two sheets share the part " + rel->second.target);
+    host::WorksheetRef sheet = book->AppendSheet(names.Take(Attr(s, "name").value(), "Sheet" + std::to_string(count)));
     ReadSheet(rel->second.target, *sheet);
   }
   if (book->SheetList().empty()) RaiseFileError(kNoWorksheets, fileName_ + ": the workbook holds no worksheet");

@@ -44,6 +44,7 @@ class ZipArchive {
   std::optional<std::string> ReadIfPresent(std::string_view name);
 
   const std::string& DisplayName() const { return displayName_; }
+  const InflateLimits& Limits() const { return limits_; }
   std::uint64_t TotalInflated() const { return totalInflated_; }
 
  private:

@@ -8,6 +8,7 @@
 
 #include "files_test_support.h"
 #include "host/application.h"
+#include "host/files/sheet_names.h"
 #include "host/files/xlsx_reader.h"
 
 namespace nml::files {
@@ -187,6 +188,48 @@ TEST_F(HostileTest, ADamagedEntry) {
   ExpectFileError([&] { Read(zip); }, kCorruptArchive, {"evil.xlsx", "xl/worksheets/sheet1.xml", "damaged"});
 }
 
+TEST_F(HostileTest, SharedFormulasThatGrowTooLarge) {
+  // One formula of 1,000 characters shared by 5,000 cells: 5 MB of formulas
+  // from a part of about 150 KB.
+  std::string formula = "$A$1";
+  while (formula.size() < 1000) formula += "+$A$1";
+  std::string rows = "<row r=\"1\"><c r=\"B1\"><f t=\"shared\" ref=\"B1:B5000\" si=\"0\">" + formula + "</f></c></row>";
+  for (int r = 2; r <= 5000; ++r)
+    rows += "<row r=\"" + std::to_string(r) + "\"><c r=\"B" + std::to_string(r) + "\"><f t=\"shared\" si=\"0\"/></c></row>";
+  const std::string file = MakeZip(Workbook({{"S", SheetXml(rows)}}));
+  ExpectFileError([&] { Read(file, InflateLimits{1 << 20, 4 << 20}); }, kInflateLimit,
+                  {"xl/worksheets/sheet1.xml", "formulas grow past"});
+  EXPECT_NO_THROW(Read(file, InflateLimits{8 << 20, 16 << 20}));
+  app_->Workbooks()->Close(app_->ActiveWorkbook());
+}
+
+TEST_F(HostileTest, SheetsSharingOnePart) {
+  Entries entries = Workbook({{"A", SheetXml("<row r=\"1\"><c r=\"A1\"><v>1</v></c></row>")}});
+  for (auto& [name, content] : entries) {
+    if (name == "xl/workbook.xml") {
+      const std::string one = "<sheet name=\"A\" sheetId=\"1\" r:id=\"rId1\"/>";
+      content.replace(content.find(one), one.size(), one + "<sheet name=\"B\" sheetId=\"2\" r:id=\"rId1\"/>");
+    }
+  }
+  ExpectFileError([&] { Read(MakeZip(entries)); }, kBadStructure, {"evil.xlsx", "two sheets share", "sheet1.xml"});
+}
+
+TEST_F(HostileTest, MoreSheetsThanAnyWorkbookHolds) {
+  std::vector<std::pair<std::string, std::string>> sheets;
+  for (int i = 0; i <= 10000; ++i) sheets.emplace_back(std::string("S").append(std::to_string(i)), "<worksheet/>");
+  ExpectFileError([&] { Read(MakeZip(Workbook(sheets), true)); }, kBadStructure, {"more than 10000 worksheets"});
+}
+
+TEST(HostileColumns, OverlappingColumnRecordsAreSkipped) {
+  std::string cols = "<cols><col min=\"1\" max=\"16384\" width=\"9.7109375\"/>";
+  for (int i = 0; i < 20000; ++i) cols += "<col min=\"2\" max=\"16384\" width=\"30\"/>";
+  const std::string sheet = std::string("<worksheet xmlns=\"") + kMain + "\">" + cols + "</cols><sheetData/></worksheet>";
+  auto app = host::Application::Create();
+  const auto book = ReadXlsxBytes(*app, MakeZip(Workbook({{"S", sheet}})), "cols.xlsx");
+  EXPECT_EQ(book->SheetList()[0]->ColumnWidth(2), 9.0);
+  EXPECT_EQ(book->SheetList()[0]->ColumnWidth(16384), 9.0);
+}
+
 TEST(HostileSheetNames, AreRepairedNotRefused) {
   auto app = host::Application::Create();
   const auto book = ReadXlsxBytes(
@@ -197,6 +240,27 @@ TEST(HostileSheetNames, AreRepairedNotRefused) {
   std::vector<std::string> names;
   for (const auto& s : book->SheetList()) names.push_back(s->Name());
   EXPECT_EQ(names, (std::vector<std::string>{"Data", "data (2)", "a_b_c", "A name much longer than thirty-", "Sheet5"}));
+}
+
+TEST(SheetNamer, NumbersCopiesAndKeepsEveryNameValid) {
+  SheetNamer namer;
+  EXPECT_EQ(namer.Take("Data"), "Data");
+  EXPECT_EQ(namer.Take("DATA"), "DATA (2)");
+  EXPECT_EQ(namer.Take("Data (2)"), "Data (2) (2)");
+  EXPECT_EQ(namer.Take("data"), "data (3)");
+  for (int i = 4; i <= 3000; ++i) EXPECT_EQ(namer.Take("Data"), "Data (" + std::to_string(i) + ")");
+  const std::string longName(40, 'x');
+  EXPECT_EQ(namer.Take(longName), std::string(31, 'x'));
+  EXPECT_EQ(namer.Take(longName), std::string(27, 'x') + " (2)");
+  EXPECT_EQ(namer.Take("bad\xFF" "byte"), "bad_byte");
+  EXPECT_EQ(namer.Take("tab\there"), "tab_here");
+  // 31 characters counted as the spreadsheet counts them: U+1F600 takes two.
+  const std::string smileys = std::string(29, 'a') + "\xF0\x9F\x98\x80\xF0\x9F\x98\x80";
+  EXPECT_EQ(namer.Take(smileys), std::string(29, 'a') + "\xF0\x9F\x98\x80");
+  EXPECT_TRUE(IsValidSheetName(std::string(29, 'a') + "\xF0\x9F\x98\x80"));
+  EXPECT_FALSE(IsValidSheetName(smileys));
+  EXPECT_FALSE(IsValidSheetName("'quoted'"));
+  EXPECT_FALSE(IsValidSheetName("a[1]"));
 }
 
 }  // namespace
