@@ -132,7 +132,7 @@ void CompensatedProducts(const Operand& a, const Operand& b, bool symmetric, std
     }
   }
   out.cross.resize(ka * kb);
-  for (std::size_t k = 0; k < ka * kb; ++k) FastTwoSum(s[k], c[k], out.cross[k].hi, out.cross[k].lo);
+  for (std::size_t k = 0; k < ka * kb; ++k) TwoSum(s[k], c[k], out.cross[k].hi, out.cross[k].lo);
 }
 
 // Large problems: blocks of centred rows multiplied by Eigen, block results

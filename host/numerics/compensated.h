@@ -109,32 +109,6 @@ inline DD Div(DD a, DD b) {
 /// The double nearest to a.
 inline double Round(DD a) { return a.hi + a.lo; }
 
-/// Compensated accumulator of sums and dot products (Dot2): the running sum s
-/// and the sum c of the exact rounding errors made so far.
-struct Dot2 {
-  double s = 0.0;
-  double c = 0.0;
-
-  void Add(double x) {
-    double t, e;
-    TwoSum(s, x, t, e);
-    s = t;
-    c += e;
-  }
-  void AddProduct(double a, double b) {
-    double p, pe, t, e;
-    TwoProduct(a, b, p, pe);
-    TwoSum(s, p, t, e);
-    s = t;
-    c += e + pe;
-  }
-  DD Value() const {
-    DD r;
-    FastTwoSum(s, c, r.hi, r.lo);
-    return r;
-  }
-};
-
 /// s[i] + c[i] += (a[i] + alo[i]) * (b + blo) for i < count, Dot2-style: the
 /// product a[i] * b and its sum into s[i] are error-free, their errors and the
 /// small cross terms with the low parts go into c[i]. The low parts are used

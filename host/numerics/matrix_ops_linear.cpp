@@ -52,7 +52,7 @@ void CompensatedProduct(const double* a, const double* alo, const double* b, con
       else
         detail::AccumulateProducts<false, false>(column, columnLow, bv, bl, s.data(), c.data(), m);
     }
-    for (std::size_t i = 0; i < m; ++i) detail::FastTwoSum(s[i], c[i], out[i + j * m].hi, out[i + j * m].lo);
+    for (std::size_t i = 0; i < m; ++i) detail::TwoSum(s[i], c[i], out[i + j * m].hi, out[i + j * m].lo);
   }
 }
 
