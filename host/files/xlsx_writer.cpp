@@ -220,6 +220,14 @@ void XlsxWriter::WriteSheet(const host::Worksheet& sheet, lxw_worksheet* ws) {
     }
   };
 
+  // The file format holds at most 32,767 characters in a cell; cutting the
+  // text would lose data silently.
+  auto checkLength = [&](const std::string& text, std::int32_t row, std::int32_t col) {
+    if (text.size() <= kMaxTextLength || CountCharacters(text) <= kMaxTextLength) return;
+    RaiseFileError(kCellNotWritable, fileName_ + ": sheet \"" + sheet.Name() + "\" cell " + host::ColumnLetters(col) +
+                                         std::to_string(row) + ": text longer than 32,767 characters");
+  };
+
   store.ForEachCell([&](std::int32_t row, std::int32_t col, const Variant& value, std::uint32_t formatId) {
     const FormatInfo& info = Format(host::EffectiveFormatId(formatId, sheetFormat));
     const double boldFactor = info.bold ? 1.1 : 1.0;
@@ -245,11 +253,7 @@ void XlsxWriter::WriteSheet(const host::Worksheet& sheet, lxw_worksheet* ws) {
           error = worksheet_write_formula_num(ws, r, c, formula->c_str(), info.format, value.AsBoolean() ? 1 : 0);
           break;
         case VarKind::kText:
-          if (value.Text().size() > kMaxTextLength) {
-            RaiseFileError(kCellNotWritable, fileName_ + ": sheet \"" + sheet.Name() + "\" cell " +
-                                                 host::ColumnLetters(col) + std::to_string(row) +
-                                                 ": text longer than 32,767 characters");
-          }
+          checkLength(value.Text(), row, col);
           error = worksheet_write_formula_str(ws, r, c, formula->c_str(), info.format, value.Text().c_str());
           textWidth(row, col, TextChars(value.Text()) * boldFactor, info.spillsRight);
           break;
@@ -279,11 +283,7 @@ void XlsxWriter::WriteSheet(const host::Worksheet& sheet, lxw_worksheet* ws) {
       }
       case VarKind::kText: {
         const std::string& text = value.Text();
-        if (text.size() > kMaxTextLength) {
-          RaiseFileError(kCellNotWritable, fileName_ + ": sheet \"" + sheet.Name() + "\" cell " +
-                                               host::ColumnLetters(col) + std::to_string(row) +
-                                               ": text longer than 32,767 characters");
-        }
+        checkLength(text, row, col);
         error = text.empty() ? (info.format ? worksheet_write_blank(ws, r, c, info.format) : LXW_NO_ERROR)
                              : worksheet_write_string(ws, r, c, text.c_str(), info.format);
         textWidth(row, col, TextChars(text) * boldFactor, info.spillsRight);

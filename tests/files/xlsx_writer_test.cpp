@@ -246,6 +246,11 @@ TEST_F(WriterTest, FailuresAreNumberedAndNamed) {
                   kAddinNotWritable, {"nml2007.xlam"});
   EXPECT_FALSE(std::filesystem::exists(dir_.File("addin.xlsx")));
   ExpectFileError([&] { SaveWorkbook(*book_, dir_.File("no-such-folder/out.xlsx")); }, kWriteFailed, {"out.xlsx"});
+  // The limit counts characters, not bytes.
+  std::string accents;
+  for (int i = 0; i < 32767; ++i) accents += "\xC3\xA9";
+  data_->Store().Set(20, 1, Variant(accents));
+  EXPECT_NO_THROW(SaveWorkbook(*book_, dir_.File("accents.xlsx")));
   data_->Store().Set(20, 1, Variant(std::string(32768, 'a')));
   ExpectFileError([&] { SaveWorkbook(*book_, dir_.File("long.xlsx")); }, kCellNotWritable,
                   {"long.xlsx", "It's data", "A20", "32,767"});
