@@ -1,5 +1,6 @@
 #include "host/files/xlsx_writer.h"
 
+#include <dlfcn.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <xlsxwriter.h>
@@ -477,3 +478,44 @@ void SaveWorkbook(const host::Workbook& book, const std::string& path, const Sav
 }
 
 }  // namespace nml::files
+
+// ---------------------------------------------------------------------------
+// The deflate level of the workbooks we write.
+//
+// libxlsxwriter offers no compression-level setting: it asks minizip for
+// zlib's default level for every part, and on a large sheet two thirds of the
+// save then go into compression. Sheet parts are mostly digits and tags, which
+// the fastest level packs almost as tightly in a third of the time. So the
+// library's call into minizip that opens a part comes here first (a definition
+// in our own code comes before minizip's in symbol lookup), the default level
+// is replaced by the fastest one, and the call goes on to minizip itself.
+
+namespace {
+
+constexpr int kDeflated = 8;               // Z_DEFLATED
+constexpr int kDefaultCompression = -1;    // Z_DEFAULT_COMPRESSION
+constexpr int kBestSpeed = 1;              // Z_BEST_SPEED
+constexpr int kZipInternalError = -104;    // ZIP_INTERNALERROR
+
+using OpenInZip = int (*)(void* file, const char* filename, const void* zipfi, const void* extrafieldLocal,
+                          unsigned sizeExtrafieldLocal, const void* extrafieldGlobal, unsigned sizeExtrafieldGlobal,
+                          const char* comment, int method, int level, int raw, int windowBits, int memLevel,
+                          int strategy, const char* password, unsigned long crcForCrypting,
+                          unsigned long versionMadeBy, unsigned long flagBase, int zip64);
+
+}  // namespace
+
+extern "C" int zipOpenNewFileInZip4_64(void* file, const char* filename, const void* zipfi,
+                                       const void* extrafieldLocal, unsigned sizeExtrafieldLocal,
+                                       const void* extrafieldGlobal, unsigned sizeExtrafieldGlobal,
+                                       const char* comment, int method, int level, int raw, int windowBits,
+                                       int memLevel, int strategy, const char* password,
+                                       unsigned long crcForCrypting, unsigned long versionMadeBy,
+                                       unsigned long flagBase, int zip64) {
+  static const OpenInZip minizip = reinterpret_cast<OpenInZip>(dlsym(RTLD_NEXT, "zipOpenNewFileInZip4_64"));
+  if (minizip == nullptr) return kZipInternalError;
+  if (method == kDeflated && level == kDefaultCompression) level = kBestSpeed;
+  return minizip(file, filename, zipfi, extrafieldLocal, sizeExtrafieldLocal, extrafieldGlobal,
+                 sizeExtrafieldGlobal, comment, method, level, raw, windowBits, memLevel, strategy, password,
+                 crcForCrypting, versionMadeBy, flagBase, zip64);
+}
