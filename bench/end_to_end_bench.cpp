@@ -24,7 +24,7 @@ nml::host::ApplicationRef MakeHost(std::int32_t rows, std::int32_t cols) {
   std::mt19937_64 rng(42);
   std::normal_distribution<double> z(0.0, 1.0);
   auto names = nml::Array<nml::Variant>::Matrix(1, cols);
-  for (std::int32_t c = 1; c <= cols; ++c) names(1, c) = nml::Variant("v" + std::to_string(c));
+  for (std::int32_t c = 1; c <= cols; ++c) names(1, c) = nml::Variant(std::string("v").append(std::to_string(c)));
   sheet->GetRange(*sheet->Cells(1, 1), *sheet->Cells(1, cols))->SetValue(nml::Variant(names));
   auto values = nml::Array<nml::Variant>::Matrix(rows, cols);
   for (std::int32_t r = 1; r <= rows; ++r) {

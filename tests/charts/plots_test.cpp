@@ -42,7 +42,7 @@ class Plots : public ::testing::Test {
     for (std::size_t i = 0; i < expected.size(); ++i) {
       const auto& c = charts[i];
       const auto& e = expected[i];
-      SCOPED_TRACE("chart " + std::to_string(i + 1));
+      SCOPED_TRACE(std::string("chart ").append(std::to_string(i + 1)));
       EXPECT_EQ(c.anchor->Address(), "$I$3");
       EXPECT_EQ(c.anchor->Worksheet(), out);
       EXPECT_EQ(c.left, e.left);
@@ -59,7 +59,7 @@ class Plots : public ::testing::Test {
 
   static Array<std::string> Names(std::int32_t k) {
     auto names = Array<std::string>::Vector(k);
-    for (std::int32_t i = 1; i <= k; ++i) names(i) = "v" + std::to_string(i);
+    for (std::int32_t i = 1; i <= k; ++i) names(i) = std::string("v").append(std::to_string(i));
     return names;
   }
 
