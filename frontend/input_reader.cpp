@@ -1,6 +1,7 @@
 #include "frontend/input_reader.h"
 
 #include <optional>
+#include <utility>
 
 #include "common/checked.h"
 #include "common/handlers.h"
@@ -68,18 +69,16 @@ host::RangeRef GetResults(CorrelationState& s, Array<std::string>& XNames, Varia
     Matrix y;
     if (s.YRangeCells) y = ReadRange(s.YRangeCells, s.Headers, *ops);
 
+    const std::int32_t xColumns = x.Allocated() ? x.UBound(2) : 0;
+    const std::int32_t yColumns = y.Allocated() ? y.UBound(2) : 0;
     clsCorrelationBO& engine = *s.Engine;
-    engine.X(x);
-    engine.Y(y);
+    // The matrices read here are handed over: nothing else uses them.
+    engine.X(std::move(x));
+    engine.Y(std::move(y));
     engine.Method(s.Method);
     engine.Raw(s.Raw);
     engine.Standardised(s.Standardised);
     engine.CalculateDescriptives(s.Descriptives);
-    // The engine keeps its own copies; the matrices read here are no longer needed.
-    const std::int32_t xColumns = x.Allocated() ? x.UBound(2) : 0;
-    const std::int32_t yColumns = y.Allocated() ? y.UBound(2) : 0;
-    x.Erase();
-    y.Erase();
     ops.reset();
     engine.Analyse();
 
