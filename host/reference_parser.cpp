@@ -173,7 +173,11 @@ bool ShiftEndpoint(Endpoint& e, std::int32_t dRows, std::int32_t dCols) {
   return true;
 }
 
-bool IsTokenChar(char c) { return IsAsciiLetter(c) || IsDigit(c) || c == '_' || c == '.' || c == '$'; }
+// Characters of a word in a formula: a reference, a name or a number. Bytes
+// of non-ASCII letters belong to the word, so "A1é" is a name, not a cell.
+bool IsTokenChar(char c) {
+  return IsAsciiLetter(c) || IsDigit(c) || c == '_' || c == '.' || c == '$' || c == '\\' || IsHighByte(c);
+}
 
 // The whole of token as one endpoint, if it is one.
 std::optional<Endpoint> TokenEndpoint(std::string_view token) {
@@ -301,11 +305,25 @@ std::string ShiftFormula(std::string_view f, std::int32_t dRows, std::int32_t dC
       i = CopyQuoted(f, i, c, out);
       continue;
     }
-    if (c == '[') {  // structured or external references are copied as they are
-      const std::size_t close = f.find(']', i);
-      const std::size_t end = close == std::string_view::npos ? f.size() : close + 1;
-      out.append(f.substr(i, end - i));
-      i = end;
+    if (c == '[') {  // structured references ("T[[#This Row],[A1]]") and book indices stay as they are
+      int depth = 0;
+      const std::size_t start = i;
+      for (; i < f.size(); ++i) {
+        if (f[i] == '[') ++depth;
+        if (f[i] == ']' && --depth == 0) {
+          ++i;
+          break;
+        }
+      }
+      out.append(f.substr(start, i - start));
+      continue;
+    }
+    if (c == '#') {  // error literals such as #REF! or #N/A
+      const std::size_t start = i++;
+      while (i < f.size() && (IsAsciiLetter(f[i]) || IsDigit(f[i]) || f[i] == '/' || f[i] == '!' || f[i] == '?' ||
+                              f[i] == '_'))
+        ++i;
+      out.append(f.substr(start, i - start));
       continue;
     }
     if (!IsTokenChar(c)) {
@@ -317,26 +335,22 @@ std::string ShiftFormula(std::string_view f, std::int32_t dRows, std::int32_t dC
     while (j < f.size() && IsTokenChar(f[j])) ++j;
     const std::string_view token = f.substr(i, j - i);
     const char next = j < f.size() ? f[j] : '\0';
-    const bool afterName = i > 0 && (IsHighByte(f[i - 1]));
-    auto first = (next == '(' || next == '!' || afterName) ? std::nullopt : TokenEndpoint(token);
-    if (!first) {
+    auto first = (next == '(' || next == '!') ? std::nullopt : TokenEndpoint(token);
+    if (!first) {  // a function, a sheet name, a defined name or a number
       out.append(token);
       i = j;
       continue;
     }
-    if (first->IsCell()) {
-      out += ShiftEndpoint(*first, dRows, dCols) ? EndpointText(*first) : "#REF!";
-      i = j;
-      continue;
-    }
-    // A column or row alone is a reference only as one end of a column or row range.
+    // A range "A1:B2", "A:C" or "3:5": both ends of one kind. Should either
+    // end leave the grid, the whole range becomes #REF!.
     if (next == ':') {
       std::size_t k = j + 1;
       while (k < f.size() && IsTokenChar(f[k])) ++k;
       auto second = TokenEndpoint(f.substr(j + 1, k - j - 1));
       const char after = k < f.size() ? f[k] : '\0';
       if (second && after != '(' && after != '!' &&
-          ((first->IsColumn() && second->IsColumn()) || (first->IsRow() && second->IsRow()))) {
+          ((first->IsCell() && second->IsCell()) || (first->IsColumn() && second->IsColumn()) ||
+           (first->IsRow() && second->IsRow()))) {
         if (ShiftEndpoint(*first, dRows, dCols) && ShiftEndpoint(*second, dRows, dCols))
           out += EndpointText(*first) + ":" + EndpointText(*second);
         else
@@ -345,7 +359,11 @@ std::string ShiftFormula(std::string_view f, std::int32_t dRows, std::int32_t dC
         continue;
       }
     }
-    out.append(token);
+    // A column or row alone ("A", "12") is a name or a number, not a reference.
+    if (first->IsCell())
+      out += ShiftEndpoint(*first, dRows, dCols) ? EndpointText(*first) : "#REF!";
+    else
+      out.append(token);
     i = j;
   }
   return out;

@@ -13,7 +13,6 @@
 #include "host/cell_rect.h"
 #include "host/reference_parser.h"
 #include "host/files/file_errors.h"
-#include "host/files/formula_shift.h"
 #include "host/files/sheet_names.h"
 #include "host/files/utf8.h"
 #include "host/files/workbook_builder.h"
@@ -453,7 +452,7 @@ void XlsxReader::ReadCell(XmlScanner& scanner, host::Worksheet& sheet, const std
         sharedFormulas_[*sharedIndex] = SharedFormula{formula_, row, column};
         formula = formula_;
       } else if (const auto it = sharedFormulas_.find(*sharedIndex); it != sharedFormulas_.end()) {
-        formula = ShiftFormula(it->second.text, row - it->second.row, column - it->second.column);
+        formula = host::ShiftFormula(it->second.text, row - it->second.row, column - it->second.column);
       }
     } else if (formulaType_ != "dataTable") {
       formula = formula_;
