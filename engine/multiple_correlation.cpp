@@ -9,6 +9,7 @@
 #include "common/perfect_correlation.h"
 #include "engine/cls_correlation_bo.h"
 #include "engine/counters.h"
+#include "engine/regression_cross_products.h"
 #include "host/host_link.h"
 #include "host/numerics/matrix_ops.h"
 
@@ -17,21 +18,13 @@ namespace nml {
 void clsCorrelationBO::DoMultipleCorr() {
   Trail({"clsCorrelationBO", "DoMultipleCorr"}, [&] {
     support::MatrixOps& ops = *matrixOps_;
-    if (IsTrue(calculateDescriptives_)) {
-      const Matrix joined = ops.AppendColumns(y_, x_);
-      ops.ColumnDescriptives(joined, means_, sds_, ses_, ns_);
-    }
-
+    const engine::RegressionCrossProducts s =
+        engine::YOnXCrossProducts(ops, x_, y_, calculateDescriptives_, means_, sds_, ses_, ns_);
     const std::int32_t n = x_.UBound(1);
-    const Matrix sxx = ops.CrossProducts(x_, x_);
-    const Matrix sxy = ops.CrossProducts(x_, y_);
-    const Matrix syx = ops.Transpose(sxy);
-    const Matrix syy = ops.CrossProducts(y_, y_);
-    const Matrix sxxInv = ops.Inverse(sxx, Variant::Missing());
-    const Matrix g = ops.Multiply(ops.Multiply(syx, sxxInv), sxy);
-    const std::int16_t p = engine::Count16(sxxInv.UBound(1));
+    const Matrix g = ops.Multiply(ops.Multiply(s.syx, s.sxxInv), s.sxy);
+    const std::int16_t p = engine::Count16(s.sxxInv.UBound(1));
 
-    const std::int32_t q = syy.UBound(1);
+    const std::int32_t q = s.syy.UBound(1);
     r_ = Variant(Array<Variant>::Vector(q));
     testStat_ = Variant(Array<Variant>::Vector(q));
     p_ = Variant(Array<Variant>::Vector(q));
@@ -42,7 +35,7 @@ void clsCorrelationBO::DoMultipleCorr() {
     const std::int16_t count = engine::Count16(q);
     for (std::int32_t i = 1; i <= count; ++i) {
       // A dependent variable without variation divides by zero here (11).
-      const double rSquared = CheckedDiv(g(i, i), syy(i, i));
+      const double rSquared = CheckedDiv(g(i, i), s.syy(i, i));
       r(i) = Variant(rSquared);
       if (!IsPerfectCorrelation(rSquared, ReadBack::kDouble)) {
         const std::int32_t dfDenominator = AddLong(AddLong(n, -p), -1);

@@ -8,6 +8,7 @@
 #include "common/handlers.h"
 #include "engine/cls_correlation_bo.h"
 #include "engine/counters.h"
+#include "engine/regression_cross_products.h"
 #include "engine/significance.h"
 #include "host/numerics/matrix_ops.h"
 
@@ -22,23 +23,15 @@ bool IsDashMarker(const Variant& v) { return v.IsText() && v.Text() == "-"; }
 void clsCorrelationBO::DoPartialCorr() {
   Trail({"clsCorrelationBO", "DoPartialCorr"}, [&] {
     support::MatrixOps& ops = *matrixOps_;
-    if (IsTrue(calculateDescriptives_)) {
-      const Matrix joined = ops.AppendColumns(y_, x_);
-      ops.ColumnDescriptives(joined, means_, sds_, ses_, ns_);
-    }
-
+    const engine::RegressionCrossProducts s =
+        engine::YOnXCrossProducts(ops, x_, y_, calculateDescriptives_, means_, sds_, ses_, ns_);
     const std::int32_t n = x_.UBound(1);
-    const Matrix sxx = ops.CrossProducts(x_, x_);
-    const Matrix sxy = ops.CrossProducts(x_, y_);
-    const Matrix syx = ops.Transpose(sxy);
-    const Matrix syy = ops.CrossProducts(y_, y_);
-    const Matrix sxxInv = ops.Inverse(sxx, Variant::Missing());
     Matrix h;
     {
-      const Matrix g = ops.Multiply(ops.Multiply(syx, sxxInv), sxy);
-      h = ops.Subtract(syy, g);
+      const Matrix g = ops.Multiply(ops.Multiply(s.syx, s.sxxInv), s.sxy);
+      h = ops.Subtract(s.syy, g);
     }
-    const std::int16_t k = engine::Count16(sxxInv.UBound(1));
+    const std::int16_t k = engine::Count16(s.sxxInv.UBound(1));
     Matrix d = Array<double>::Matrix(h.UBound(1), h.UBound(2));
 
     // With fewer than k + 3 cases no partial correlation can be tested.

@@ -1,5 +1,6 @@
 // Shared helpers of the engine tests: the example data read from the CSV
-// files, the independent reference values, and comparisons with tolerances.
+// files, the independent reference values, comparisons with tolerances, and
+// running one analysis.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -7,9 +8,8 @@
 #include <cmath>
 #include <cstdint>
 #include <fstream>
-#include <functional>
 #include <initializer_list>
-#include <map>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -36,7 +36,6 @@ class CsvData {
     names_ = Split(line);
     columns_.resize(names_.size());
     while (std::getline(in, line)) {
-      if (line.empty()) continue;
       const auto cells = Split(line);
       for (std::size_t c = 0; c < cells.size() && c < names_.size(); ++c) {
         char* end = nullptr;
@@ -50,18 +49,15 @@ class CsvData {
   Matrix Columns(const std::vector<std::string>& names) const {
     std::vector<const std::vector<double>*> picked;
     for (const auto& name : names) {
-      bool found = false;
-      for (std::size_t c = 0; c < names_.size(); ++c)
-        if (names_[c] == name) {
-          picked.push_back(&columns_[c]);
-          found = true;
-        }
-      if (!found) throw std::runtime_error("no column " + name);
+      std::size_t c = 0;
+      while (c < names_.size() && names_[c] != name) ++c;
+      if (c == names_.size()) throw std::runtime_error("no column " + name);
+      picked.push_back(&columns_[c]);
     }
-    const auto rows = static_cast<std::int32_t>(picked.empty() ? 0 : picked.front()->size());
-    Matrix m = Array<double>::Matrix(rows, static_cast<std::int32_t>(picked.size()));
+    Matrix m = Array<double>::Matrix(static_cast<std::int32_t>(picked.at(0)->size()),
+                                     static_cast<std::int32_t>(picked.size()));
     for (std::int32_t j = 1; j <= m.UBound(2); ++j)
-      for (std::int32_t i = 1; i <= rows; ++i) m(i, j) = (*picked[j - 1])[i - 1];
+      for (std::int32_t i = 1; i <= m.UBound(1); ++i) m(i, j) = picked[j - 1]->at(i - 1);
     return m;
   }
 
@@ -72,7 +68,7 @@ class CsvData {
     std::stringstream ss(line);
     while (std::getline(ss, cell, ',')) {
       if (!cell.empty() && cell.back() == '\r') cell.pop_back();
-      if (cell.size() >= 2 && cell.front() == '"' && cell.back() == '"') cell = cell.substr(1, cell.size() - 2);
+      if (cell.size() >= 2 && cell.front() == '"') cell = cell.substr(1, cell.size() - 2);
       out.push_back(cell);
     }
     return out;
@@ -88,23 +84,14 @@ inline json LoadReference(const std::string& name) {
   return json::parse(in);
 }
 
-/// The reference cases of one data set that use the given method.
-inline std::vector<json> CasesOf(const json& reference, const std::string& method) {
-  std::vector<json> out;
-  for (const auto& c : reference.at("cases"))
-    if (c.at("method") == method) out.push_back(c);
-  return out;
-}
-
-/// Tolerances: statistics to 1e-10 relative; probabilities to 1e-9 relative,
-/// or 1e-15 absolute below 1e-6.
+/// Statistics to 1e-10 relative; probabilities to 1e-9 relative, or 1e-15
+/// absolute below 1e-6.
 inline constexpr double kStatTol = 1e-10;
 
 inline ::testing::AssertionResult CloseRel(double got, double want, double rel = kStatTol) {
   if (std::isfinite(got) && std::fabs(got - want) <= rel * std::fabs(want) + 1e-15)
     return ::testing::AssertionSuccess();
-  return ::testing::AssertionFailure() << "got " << got << ", want " << want << " (relative "
-                                       << std::fabs(got - want) / std::fabs(want) << ")";
+  return ::testing::AssertionFailure() << "got " << got << ", want " << want;
 }
 
 inline ::testing::AssertionResult CloseProb(double got, double want) {
@@ -116,88 +103,79 @@ inline ::testing::AssertionResult CloseProb(double got, double want) {
 inline bool IsMarker(const Variant& v) { return v.IsText() && v.Text() == "-"; }
 inline bool IsZeroInteger(const Variant& v) { return v.Kind() == VarKind::kInteger && v.AsInteger() == 0; }
 
-/// A result cell against a reference cell: "-" must be the marker, a number a
-/// Double within the tolerance.
-inline ::testing::AssertionResult CellMatches(const Variant& got, const json& want, bool probability) {
-  if (want.is_string()) {
-    if (IsMarker(got)) return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "want the marker, got kind " << static_cast<int>(got.Kind());
+/// How a result is compared with the reference: a statistic, a probability,
+/// or a canonical quantity whose columns are known up to their sign.
+enum class Compare { kStat, kProb, kUpToSign };
+
+/// Element (i, j) of a result array (j = 1 for a vector), as a Variant.
+inline Variant At(const Variant& a, std::int32_t i, std::int32_t j) {
+  if (a.Kind() == VarKind::kDoubleArray) return a.Doubles().Rank() == 1 ? a.Doubles()(i) : a.Doubles()(i, j);
+  return a.Variants().Rank() == 1 ? a.Variants()(i) : a.Variants()(i, j);
+}
+
+/// A result vector or matrix against a flat or nested reference list: "-"
+/// must be the marker, a number a Double within the tolerance.
+inline void ExpectLike(const Variant& got, const json& want, Compare how, const std::string& what) {
+  ASSERT_TRUE(got.IsArray()) << what;
+  const bool nested = want.at(0).is_array();
+  const auto rows = static_cast<std::int32_t>(want.size());
+  const auto cols = nested ? static_cast<std::int32_t>(want.at(0).size()) : 1;
+  const int rank = got.Kind() == VarKind::kDoubleArray ? got.Doubles().Rank() : got.Variants().Rank();
+  ASSERT_EQ(rank, nested ? 2 : 1) << what;
+  ASSERT_EQ(got.Kind() == VarKind::kDoubleArray ? got.Doubles().UBound(1) : got.Variants().UBound(1), rows) << what;
+  if (nested) {
+    ASSERT_EQ(got.Kind() == VarKind::kDoubleArray ? got.Doubles().UBound(2) : got.Variants().UBound(2), cols) << what;
   }
-  if (got.Kind() != VarKind::kDouble)
-    return ::testing::AssertionFailure() << "want a Double " << want << ", got kind " << static_cast<int>(got.Kind());
-  return probability ? CloseProb(got.AsDouble(), want.get<double>()) : CloseRel(got.AsDouble(), want.get<double>());
-}
-
-/// A square Variant matrix against a nested reference list.
-inline void ExpectVariantMatrix(const Variant& got, const json& want, bool probability, const std::string& what) {
-  const Array<Variant>& a = got.Variants();
-  ASSERT_EQ(a.UBound(1), static_cast<std::int32_t>(want.size())) << what;
-  ASSERT_EQ(a.UBound(2), static_cast<std::int32_t>(want.at(0).size())) << what;
-  for (std::int32_t i = 1; i <= a.UBound(1); ++i)
-    for (std::int32_t j = 1; j <= a.UBound(2); ++j)
-      EXPECT_TRUE(CellMatches(a(i, j), want.at(i - 1).at(j - 1), probability)) << what << "(" << i << ", " << j << ")";
-}
-
-inline void ExpectDoubleMatrix(const Matrix& got, const json& want, const std::string& what,
-                               double rel = kStatTol) {
-  ASSERT_EQ(got.UBound(1), static_cast<std::int32_t>(want.size())) << what;
-  ASSERT_EQ(got.UBound(2), static_cast<std::int32_t>(want.at(0).size())) << what;
-  for (std::int32_t i = 1; i <= got.UBound(1); ++i)
-    for (std::int32_t j = 1; j <= got.UBound(2); ++j)
-      EXPECT_TRUE(CloseRel(got(i, j), want.at(i - 1).at(j - 1).get<double>(), rel)) << what << "(" << i << ", " << j << ")";
-}
-
-/// Columns compared up to the sign of each (the sign of a canonical variate
-/// is arbitrary).
-inline void ExpectColumnsUpToSign(const Matrix& got, const json& want, const std::string& what,
-                                  double rel = kStatTol) {
-  ASSERT_EQ(got.UBound(1), static_cast<std::int32_t>(want.size())) << what;
-  ASSERT_EQ(got.UBound(2), static_cast<std::int32_t>(want.at(0).size())) << what;
-  for (std::int32_t j = 1; j <= got.UBound(2); ++j) {
-    double dot = 0;
-    for (std::int32_t i = 1; i <= got.UBound(1); ++i) dot += got(i, j) * want.at(i - 1).at(j - 1).get<double>();
-    const double sign = dot < 0 ? -1.0 : 1.0;
-    for (std::int32_t i = 1; i <= got.UBound(1); ++i)
-      EXPECT_TRUE(CloseRel(sign * got(i, j), want.at(i - 1).at(j - 1).get<double>(), rel))
-          << what << "(" << i << ", " << j << ")";
+  for (std::int32_t j = 1; j <= cols; ++j) {
+    double sign = 1;
+    if (how == Compare::kUpToSign) {
+      double dot = 0;
+      for (std::int32_t i = 1; i <= rows; ++i) dot += At(got, i, j).ToDouble() * want.at(i - 1).at(j - 1).get<double>();
+      sign = dot < 0 ? -1 : 1;
+    }
+    for (std::int32_t i = 1; i <= rows; ++i) {
+      const json& w = nested ? want.at(i - 1).at(j - 1) : want.at(i - 1);
+      const Variant g = At(got, i, j);
+      const std::string where = what + "(" + std::to_string(i) + ", " + std::to_string(j) + ")";
+      if (w.is_string()) {
+        EXPECT_TRUE(IsMarker(g)) << where << ": want the marker";
+      } else if (g.Kind() != VarKind::kDouble) {
+        ADD_FAILURE() << where << ": want a Double " << w << ", got kind " << static_cast<int>(g.Kind());
+      } else {
+        EXPECT_TRUE(how == Compare::kProb ? CloseProb(g.AsDouble(), w.get<double>())
+                                          : CloseRel(sign * g.AsDouble(), w.get<double>()))
+            << where;
+      }
+    }
   }
-}
-
-inline void ExpectVector(const Array<double>& got, const json& want, const std::string& what, double rel = kStatTol) {
-  ASSERT_EQ(got.UBound(1), static_cast<std::int32_t>(want.size())) << what;
-  for (std::int32_t i = 1; i <= got.UBound(1); ++i)
-    EXPECT_TRUE(CloseRel(got(i), want.at(i - 1).get<double>(), rel)) << what << "(" << i << ")";
-}
-
-/// A matrix written row by row.
-inline Matrix Rows(std::initializer_list<std::initializer_list<double>> rows) {
-  const auto r = static_cast<std::int32_t>(rows.size());
-  const auto c = static_cast<std::int32_t>(rows.begin()->size());
-  Matrix m = Array<double>::Matrix(r, c);
-  std::int32_t i = 1;
-  for (const auto& row : rows) {
-    std::int32_t j = 1;
-    for (double v : row) m(i, j++) = v;
-    ++i;
-  }
-  return m;
 }
 
 /// Columns given one by one.
 inline Matrix Cols(std::initializer_list<std::vector<double>> cols) {
-  const auto c = static_cast<std::int32_t>(cols.size());
-  const auto r = static_cast<std::int32_t>(cols.begin()->size());
-  Matrix m = Array<double>::Matrix(r, c);
+  Matrix m = Array<double>::Matrix(static_cast<std::int32_t>(cols.begin()->size()),
+                                   static_cast<std::int32_t>(cols.size()));
   std::int32_t j = 1;
   for (const auto& col : cols) {
-    for (std::int32_t i = 1; i <= r; ++i) m(i, j) = col[i - 1];
+    for (std::int32_t i = 1; i <= m.UBound(1); ++i) m(i, j) = col[i - 1];
     ++j;
   }
   return m;
 }
 
-/// Runs the engine and returns the error it raised (number 0 when none).
-inline Error RunExpectingError(clsCorrelationBO& engine) {
+struct Flags {
+  bool descriptives = false, raw = false, standardised = false;
+};
+
+/// Gives the engine its data and options and runs it; returns the error it
+/// raised (number 0 when none).
+inline Error Analyse(clsCorrelationBO& engine, std::int32_t method, const Matrix& x, const Matrix& y = Matrix(),
+                 Flags flags = {}) {
+  engine.X(x);
+  engine.Y(y);
+  engine.Method(method);
+  engine.CalculateDescriptives(ToVBool(flags.descriptives));
+  engine.Raw(ToVBool(flags.raw));
+  engine.Standardised(ToVBool(flags.standardised));
   try {
     engine.Analyse();
   } catch (const Error& e) {
@@ -206,26 +184,12 @@ inline Error RunExpectingError(clsCorrelationBO& engine) {
   return Error(0, "no error");
 }
 
-/// True when every Double held by a variant (recursively through arrays) is finite.
-inline bool AllFinite(const Variant& v) {
-  switch (v.Kind()) {
-    case VarKind::kDouble: return std::isfinite(v.AsDouble());
-    case VarKind::kDoubleArray: {
-      const auto& a = v.Doubles();
-      for (std::size_t i = 0; i < a.Size(); ++i)
-        if (!std::isfinite(a.Data()[i])) return false;
-      return true;
-    }
-    case VarKind::kVariantArray: {
-      const auto& a = v.Variants();
-      for (std::size_t i = 0; i < a.Size(); ++i)
-        if (!AllFinite(a.Data()[i])) return false;
-      return true;
-    }
-    default: return true;
-  }
+/// The source an error gets on its way out of one analysis routine.
+inline ::testing::AssertionResult TrailsThrough(const Error& e, const std::string& routine) {
+  if (std::regex_match(e.Source(), std::regex(R"(Line \d+ in NMLCorrelation\.clsCorrelationBO\.)" + routine +
+                                              R"(\.Analyse)")))
+    return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << "source \"" << e.Source() << "\" (error " << e.Number() << ")";
 }
-
-inline bool AllFinite(const Matrix& m) { return AllFinite(Variant(m)); }
 
 }  // namespace nml::test
