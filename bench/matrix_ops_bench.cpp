@@ -9,12 +9,14 @@
 //   cmake --build build --target matrix_ops_bench && build/bench/matrix_ops_bench
 #include <benchmark/benchmark.h>
 
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "host/numerics/distributions.h"
 #include "host/numerics/matrix_ops.h"
@@ -83,6 +85,46 @@ void ReportPeak(benchmark::State& state, long baselineKb, double inputBytes) {
 }
 double Bytes(const Matrix& m) { return static_cast<double>(m.Size()) * sizeof(double); }
 
+// Sum of the two-sided p-values of the k x k correlations r with df degrees
+// of freedom, as the analyses compute them (the diagonal, and any r of 1,
+// replaced by 0.5 so that t stays finite).
+double SumPValues(const Matrix& r, std::int32_t k, std::int32_t df) {
+  const Distributions dist;
+  double sum = 0.0;
+  for (std::int32_t i = 1; i <= k; ++i)
+    for (std::int32_t j = 1; j <= k; ++j) {
+      const double v = i == j || r(i, j) >= 1.0 ? 0.5 : r(i, j);
+      sum += dist.TProbability(std::fabs(v * std::sqrt(df) / std::sqrt(1.0 - v * v)), df, 2).AsDouble();
+    }
+  return sum;
+}
+
+// Descriptives of a's columns followed by b's, as the analyses form them
+// (the joined copy freed before the next step).
+void JoinedDescriptives(const MatrixOps& ops, const Matrix& a, const Matrix& b) {
+  const Matrix joined = ops.AppendColumns(a, b);
+  Array<double> means, sds, ses, ns;
+  ops.ColumnDescriptives(joined, means, sds, ses, ns);
+  benchmark::DoNotOptimize(means.Data());
+}
+
+// The cross-product blocks of predictors x and dependent variables y.
+struct CrossBlocks {
+  Matrix sxx, sxy, syx, syy;
+};
+CrossBlocks FormCrossBlocks(const MatrixOps& ops, const Matrix& x, const Matrix& y) {
+  CrossBlocks b{ops.CrossProducts(x, x), ops.CrossProducts(x, y), Matrix{}, Matrix{}};
+  b.syx = ops.Transpose(b.sxy);
+  b.syy = ops.CrossProducts(y, y);
+  return b;
+}
+
+// G = (Syx Sxx^-1) Sxy: the part of Syy that x explains.
+Matrix Explained(const MatrixOps& ops, const CrossBlocks& b) {
+  const Matrix inv = ops.Inverse(b.sxx, Variant::Missing());
+  return ops.Multiply(ops.Multiply(b.syx, inv), b.sxy);
+}
+
 // Simple correlation with descriptives: 200,000 cases by 100 variables.
 void BM_SimpleCorrelation(benchmark::State& state) {
   const Matrix& x = Data100();
@@ -91,16 +133,7 @@ void BM_SimpleCorrelation(benchmark::State& state) {
   for (auto _ : state) {
     Array<double> means, sds, ses, ns;
     ops.ColumnDescriptives(x, means, sds, ses, ns);
-    const Matrix r = ops.CorrelationMatrix(x, 0);
-    Distributions dist;
-    double sum = 0.0;
-    for (std::int32_t i = 1; i <= 100; ++i)
-      for (std::int32_t j = 1; j <= 100; ++j) {
-        const double v = r(i, j) >= 1.0 ? 0.5 : r(i, j);
-        const double t = std::fabs(v * std::sqrt(kCases - 2.0) / std::sqrt(1.0 - v * v));
-        sum += dist.TProbability(t, kCases - 2, 2).AsDouble();
-      }
-    benchmark::DoNotOptimize(sum);
+    benchmark::DoNotOptimize(SumPValues(ops.CorrelationMatrix(x, 0), 100, kCases - 2));
   }
   ReportPeak(state, base, Bytes(x));
 }
@@ -159,63 +192,39 @@ void BM_AppendColumns(benchmark::State& state) {
 }
 BENCHMARK(BM_AppendColumns)->Unit(benchmark::kMillisecond);
 
-// Multiple correlation: 50 predictors, 50 dependent variables, descriptives.
-void BM_MultipleCorrelation(benchmark::State& state) {
+// Times analysis(ops, x, y) on the 50 + 50 variable data and reports how far
+// the resident set grew above the data already in place.
+template <class Analysis>
+void RunOnXY(benchmark::State& state, Analysis analysis) {
   const Matrix& x = DataX50();
   const Matrix& y = DataY50();
   const long base = ResetPeak();
-  MatrixOps ops;
-  for (auto _ : state) {
-    {
-      const Matrix joined = ops.AppendColumns(y, x);
-      Array<double> means, sds, ses, ns;
-      ops.ColumnDescriptives(joined, means, sds, ses, ns);
-    }
-    const Matrix sxx = ops.CrossProducts(x, x);
-    const Matrix sxy = ops.CrossProducts(x, y);
-    const Matrix syx = ops.Transpose(sxy);
-    const Matrix syy = ops.CrossProducts(y, y);
-    const Matrix inv = ops.Inverse(sxx, Variant::Missing());
-    const Matrix g = ops.Multiply(ops.Multiply(syx, inv), sxy);
-    benchmark::DoNotOptimize(g.Data());
-    benchmark::DoNotOptimize(syy.Data());
-  }
+  const MatrixOps ops;
+  for (auto _ : state) analysis(ops, x, y);
   ReportPeak(state, base, Bytes(x) + Bytes(y));
+}
+
+// Multiple correlation: 50 predictors, 50 dependent variables, descriptives.
+void BM_MultipleCorrelation(benchmark::State& state) {
+  RunOnXY(state, [](const MatrixOps& ops, const Matrix& x, const Matrix& y) {
+    JoinedDescriptives(ops, y, x);
+    const CrossBlocks b = FormCrossBlocks(ops, x, y);
+    benchmark::DoNotOptimize(Explained(ops, b).Data());
+    benchmark::DoNotOptimize(b.syy.Data());
+  });
 }
 BENCHMARK(BM_MultipleCorrelation)->Unit(benchmark::kMillisecond);
 
 // Partial correlation: 50 control variables, 50 variables of interest.
 void BM_PartialCorrelation(benchmark::State& state) {
-  const Matrix& x = DataX50();
-  const Matrix& y = DataY50();
-  const long base = ResetPeak();
-  MatrixOps ops;
-  for (auto _ : state) {
-    {
-      const Matrix joined = ops.AppendColumns(y, x);
-      Array<double> means, sds, ses, ns;
-      ops.ColumnDescriptives(joined, means, sds, ses, ns);
-    }
-    const Matrix sxx = ops.CrossProducts(x, x);
-    const Matrix sxy = ops.CrossProducts(x, y);
-    const Matrix syx = ops.Transpose(sxy);
-    const Matrix syy = ops.CrossProducts(y, y);
-    const Matrix inv = ops.Inverse(sxx, Variant::Missing());
-    const Matrix h = ops.Subtract(syy, ops.Multiply(ops.Multiply(syx, inv), sxy));
+  RunOnXY(state, [](const MatrixOps& ops, const Matrix& x, const Matrix& y) {
+    JoinedDescriptives(ops, y, x);
+    const CrossBlocks b = FormCrossBlocks(ops, x, y);
+    const Matrix h = ops.Subtract(b.syy, Explained(ops, b));
     Matrix d = Array<double>::Matrix(50, 50);
     for (std::int32_t i = 1; i <= 50; ++i) d(i, i) = 1.0 / std::sqrt(h(i, i));
-    const Matrix r = ops.Multiply(ops.Multiply(d, h), d);
-    Distributions dist;
-    double sum = 0.0;
-    for (std::int32_t i = 1; i <= 50; ++i)
-      for (std::int32_t j = 1; j <= 50; ++j) {
-        const double v = i == j ? 0.5 : r(i, j);
-        sum += dist.TProbability(std::fabs(v * std::sqrt(kCases - 52.0) / std::sqrt(1.0 - v * v)), kCases - 52, 2)
-                   .AsDouble();
-      }
-    benchmark::DoNotOptimize(sum);
-  }
-  ReportPeak(state, base, Bytes(x) + Bytes(y));
+    benchmark::DoNotOptimize(SumPValues(ops.Multiply(ops.Multiply(d, h), d), 50, kCases - 52));
+  });
 }
 BENCHMARK(BM_PartialCorrelation)->Unit(benchmark::kMillisecond);
 
@@ -234,33 +243,18 @@ Matrix CanonicalSet(const MatrixOps& ops, const Matrix& sOwn, const Matrix& sCro
 // Canonical correlation: 50 + 50 variables, raw and standardised results
 // (without descriptives, which add one AppendColumns and ColumnDescriptives).
 void BM_CanonicalCorrelation(benchmark::State& state) {
-  const Matrix& x = DataX50();
-  const Matrix& y = DataY50();
-  const long base = ResetPeak();
-  MatrixOps ops;
-  for (auto _ : state) {
-    const Matrix sxx = ops.CrossProducts(x, x);
-    const Matrix sxy = ops.CrossProducts(x, y);
-    const Matrix syx = ops.Transpose(sxy);
-    const Matrix syy = ops.CrossProducts(y, y);
-    const Matrix sxxInv = ops.Inverse(sxx, Variant::Missing());
-    const Matrix syyInv = ops.Inverse(syy, Variant::Missing());
+  RunOnXY(state, [](const MatrixOps& ops, const Matrix& x, const Matrix& y) {
+    const CrossBlocks b = FormCrossBlocks(ops, x, y);
+    const Matrix sxxInv = ops.Inverse(b.sxx, Variant::Missing());
+    const Matrix syyInv = ops.Inverse(b.syy, Variant::Missing());
     Matrix r;
     {
       const Matrix joined = ops.AppendColumns(x, y);
       r = ops.CorrelationMatrix(joined, 0);
     }
-    Distributions dist;
-    double sum = 0.0;
-    for (std::int32_t i = 1; i <= 100; ++i)
-      for (std::int32_t j = 1; j <= 100; ++j) {
-        const double v = i == j ? 0.5 : r(i, j);
-        sum += dist.TProbability(std::fabs(v * std::sqrt(kCases - 2.0) / std::sqrt(1.0 - v * v)), kCases - 2, 2)
-                   .AsDouble();
-      }
-    benchmark::DoNotOptimize(sum);
-    const Matrix coeffY = CanonicalSet(ops, syy, syx, sxxInv, sxy);
-    const Matrix coeffX = CanonicalSet(ops, sxx, sxy, syyInv, syx);
+    benchmark::DoNotOptimize(SumPValues(r, 100, kCases - 2));
+    const Matrix coeffY = CanonicalSet(ops, b.syy, b.syx, sxxInv, b.sxy);
+    const Matrix coeffX = CanonicalSet(ops, b.sxx, b.sxy, syyInv, b.syx);
     for (int kind = 0; kind < 2; ++kind) {  // raw, then standardised
       const Matrix scoresY = ops.Multiply(y, coeffY);
       const Matrix scoresX = ops.Multiply(x, coeffX);
@@ -269,8 +263,7 @@ void BM_CanonicalCorrelation(benchmark::State& state) {
       benchmark::DoNotOptimize(ops.CrossCorrelations(x, scoresY).Data());
       benchmark::DoNotOptimize(ops.CrossCorrelations(y, scoresX).Data());
     }
-  }
-  ReportPeak(state, base, Bytes(x) + Bytes(y));
+  });
 }
 BENCHMARK(BM_CanonicalCorrelation)->Unit(benchmark::kMillisecond);
 
