@@ -1,11 +1,11 @@
-// Helpers for the numerics tests: the example data sets, their reference
-// values, seeded random matrices and error capture.
+// Helpers for the numerics tests: the example data sets and their reference
+// values, seeded random matrices and plain products to check relations with.
 #pragma once
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <fstream>
-#include <map>
 #include <random>
 #include <sstream>
 #include <stdexcept>
@@ -14,97 +14,59 @@
 
 #include <nlohmann/json.hpp>
 
-#include "common/support_errors.h"
 #include "nmlcorrelation/array.h"
-#include "nmlcorrelation/error.h"
 
 namespace nml::test {
 
-/// A CSV data set: the column names of its header and every numeric column.
-struct DataSet {
-  std::vector<std::string> names;
-  std::map<std::string, std::vector<double>> columns;
-
-  /// The named columns side by side, rows = cases.
-  Matrix Columns(const std::vector<std::string>& which) const {
-    const std::size_t n = columns.at(which.front()).size();
-    Matrix m = Array<double>::Matrix(static_cast<std::int32_t>(n), static_cast<std::int32_t>(which.size()));
-    for (std::size_t j = 0; j < which.size(); ++j) {
-      const std::vector<double>& col = columns.at(which[j]);
-      for (std::size_t i = 0; i < n; ++i)
-        m(static_cast<std::int32_t>(i + 1), static_cast<std::int32_t>(j + 1)) = col[i];
-    }
-    return m;
-  }
-};
-
-inline std::string Unquote(std::string s) {
-  if (s.size() >= 2 && s.front() == '"' && s.back() == '"') return s.substr(1, s.size() - 2);
-  return s;
-}
-
-inline std::vector<std::string> SplitCsvLine(const std::string& line) {
-  std::vector<std::string> cells;
-  std::string cell;
-  bool quoted = false;
-  for (char ch : line) {
-    if (ch == '"') quoted = !quoted;
-    if (ch == ',' && !quoted) {
-      cells.push_back(cell);
-      cell.clear();
-    } else if (ch != '\r') {
-      cell += ch;
-    }
-  }
-  cells.push_back(cell);
-  return cells;
-}
-
-/// Loads tests/data/<file>; text columns (such as country names) are skipped.
-inline DataSet LoadCsv(const std::string& file) {
+inline std::ifstream OpenData(const std::string& file) {
   std::ifstream in(std::string(NML_TEST_DATA) + "/" + file);
   if (!in) throw std::runtime_error("cannot open " + file);
-  DataSet d;
-  std::string line;
-  std::getline(in, line);
-  for (const std::string& name : SplitCsvLine(line)) d.names.push_back(Unquote(name));
+  return in;
+}
+
+/// The named columns of tests/data/<file> (a CSV file whose quoted texts hold
+/// no commas) side by side, rows = cases.
+inline Matrix LoadColumns(const std::string& file, const std::vector<std::string>& names) {
+  std::ifstream in = OpenData(file);
   std::vector<std::vector<std::string>> rows;
-  while (std::getline(in, line))
-    if (!line.empty()) rows.push_back(SplitCsvLine(line));
-  for (std::size_t j = 0; j < d.names.size(); ++j) {
-    std::vector<double> values;
-    bool numeric = true;
-    for (const auto& row : rows) {
-      const std::string& cell = row.at(j);
-      char* end = nullptr;
-      const double v = std::strtod(cell.c_str(), &end);
-      if (cell.empty() || *end != '\0') {
-        numeric = false;
-        break;
-      }
-      values.push_back(v);
-    }
-    if (numeric) d.columns[d.names[j]] = values;
+  for (std::string line; std::getline(in, line);) {
+    std::erase(line, '"');
+    std::erase(line, '\r');
+    std::stringstream cells(line);
+    rows.emplace_back();
+    for (std::string cell; std::getline(cells, cell, ',');) rows.back().push_back(cell);
   }
-  return d;
+  Matrix m = Array<double>::Matrix(static_cast<std::int32_t>(rows.size() - 1), static_cast<std::int32_t>(names.size()));
+  for (std::int32_t j = 1; j <= m.Cols(); ++j) {
+    const auto at = std::find(rows[0].begin(), rows[0].end(), names[j - 1]);
+    if (at == rows[0].end()) throw std::runtime_error("no column " + names[j - 1] + " in " + file);
+    for (std::int32_t i = 1; i <= m.Rows(); ++i) m(i, j) = std::stod(rows[i].at(at - rows[0].begin()));
+  }
+  return m;
 }
 
-inline nlohmann::json LoadReference(const std::string& file) {
-  std::ifstream in(std::string(NML_TEST_DATA) + "/" + file);
-  if (!in) throw std::runtime_error("cannot open " + file);
-  return nlohmann::json::parse(in);
-}
+inline nlohmann::json LoadReference(const std::string& file) { return nlohmann::json::parse(OpenData(file)); }
 
-/// The reference case of the given method and variable lists.
-inline nlohmann::json FindCase(const nlohmann::json& ref, const std::string& method) {
+/// The first reference case of the given method ("simple", "multiple", ...).
+inline nlohmann::json FindCase(const std::string& file, const std::string& method) {
+  const nlohmann::json ref = LoadReference(file);
   for (const auto& c : ref.at("cases"))
     if (c.at("method") == method) return c;
-  throw std::runtime_error("no " + method + " case");
+  throw std::runtime_error("no " + method + " case in " + file);
 }
 
+inline std::vector<std::string> Names(const nlohmann::json& list) { return list.get<std::vector<std::string>>(); }
+
 inline double RelativeError(double actual, double expected) {
-  if (expected == 0.0) return std::fabs(actual);
-  return std::fabs(actual - expected) / std::fabs(expected);
+  return expected == 0.0 ? std::fabs(actual) : std::fabs(actual - expected) / std::fabs(expected);
+}
+
+/// A matrix from its elements listed row by row.
+inline Matrix FromRows(std::int32_t rows, std::int32_t cols, const std::vector<double>& values) {
+  Matrix m = Array<double>::Matrix(rows, cols);
+  for (std::int32_t i = 1; i <= rows; ++i)
+    for (std::int32_t j = 1; j <= cols; ++j) m(i, j) = values.at(static_cast<std::size_t>((i - 1) * cols + j - 1));
+  return m;
 }
 
 /// A rows x cols matrix of normal deviates from a fixed seed.
@@ -117,22 +79,8 @@ inline Matrix RandomMatrix(std::int32_t rows, std::int32_t cols, std::uint32_t s
   return m;
 }
 
-/// A random symmetric positive definite k x k matrix (X'X of random data).
-inline Matrix RandomSpd(std::int32_t k, std::uint32_t seed) {
-  const Matrix x = RandomMatrix(k + 5, k, seed);
-  Matrix s = Array<double>::Matrix(k, k);
-  for (std::int32_t i = 1; i <= k; ++i)
-    for (std::int32_t j = 1; j <= k; ++j) {
-      double sum = 0.0;
-      for (std::int32_t r = 1; r <= k + 5; ++r) sum += x(r, i) * x(r, j);
-      s(i, j) = sum;
-    }
-  for (std::int32_t i = 1; i <= k; ++i)
-    for (std::int32_t j = 1; j < i; ++j) s(j, i) = s(i, j);
-  return s;
-}
-
-/// Plain product for checking relations (not the code under test).
+/// Plain product and transpose for checking relations (not the code under
+/// test); the product is accumulated in long double.
 inline Matrix NaiveProduct(const Matrix& a, const Matrix& b) {
   Matrix c = Array<double>::Matrix(a.Rows(), b.Cols());
   for (std::int32_t i = 1; i <= a.Rows(); ++i)
@@ -143,7 +91,6 @@ inline Matrix NaiveProduct(const Matrix& a, const Matrix& b) {
     }
   return c;
 }
-
 inline Matrix NaiveTranspose(const Matrix& a) {
   Matrix t = Array<double>::Matrix(a.Cols(), a.Rows());
   for (std::int32_t i = 1; i <= a.Rows(); ++i)
@@ -151,8 +98,16 @@ inline Matrix NaiveTranspose(const Matrix& a) {
   return t;
 }
 
+/// A random symmetric positive definite k x k matrix: X'X of random data,
+/// exactly symmetric (the same products summed in the same order).
+inline Matrix RandomSpd(std::int32_t k, std::uint32_t seed) {
+  const Matrix x = RandomMatrix(k + 5, k, seed);
+  return NaiveProduct(NaiveTranspose(x), x);
+}
+
 /// Largest |m(i, j) - expected(i, j)| over the matrix.
 inline double MaxAbsDifference(const Matrix& m, const Matrix& expected) {
+  if (m.Size() != expected.Size()) return INFINITY;
   double worst = 0.0;
   for (std::size_t k = 0; k < m.Size(); ++k) worst = std::max(worst, std::fabs(m.Data()[k] - expected.Data()[k]));
   return worst;
@@ -163,24 +118,5 @@ inline Matrix Identity(std::int32_t k) {
   for (std::int32_t i = 1; i <= k; ++i) m(i, i) = 1.0;
   return m;
 }
-
-/// The error raised by f: its number and description (0 and "" when none).
-struct Raised {
-  std::int32_t number = 0;
-  std::string description;
-};
-
-template <class F>
-Raised ErrorOf(F&& f) {
-  try {
-    f();
-  } catch (const Error& e) {
-    return Raised{e.Number(), e.Description()};
-  }
-  return Raised{};
-}
-
-/// The number raised for a support-library code.
-inline std::int32_t Support(std::int32_t code) { return ComponentError(code); }
 
 }  // namespace nml::test
