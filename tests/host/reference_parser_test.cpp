@@ -3,142 +3,87 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace nml::host {
 namespace {
 
-CellRect Rect(std::int32_t top, std::int32_t left, std::int32_t bottom, std::int32_t right) {
-  return CellRect{top, left, bottom, right};
-}
+struct Area {
+  const char* sheet;  // nullptr when unqualified
+  CellRect rect;
+};
 
-CellRect One(std::string_view text) {
-  auto r = ParseReference(text);
-  EXPECT_TRUE(r.has_value()) << text;
-  if (!r || r->size() != 1) return {};
-  EXPECT_FALSE(r->front().sheet.has_value()) << text;
-  return r->front().rect;
-}
-
-TEST(ReferenceParser, ParsesCellsAndRectanglesInAnyCase) {
-  EXPECT_EQ(One("A1"), Rect(1, 1, 1, 1));
-  EXPECT_EQ(One("b2:C9"), Rect(2, 2, 9, 3));
-  EXPECT_EQ(One("$A$1:$C$21"), Rect(1, 1, 21, 3));
-  EXPECT_EQ(One("A$1:$c21"), Rect(1, 1, 21, 3));
-  EXPECT_EQ(One("  AB12  "), Rect(12, 28, 12, 28));
-  EXPECT_EQ(One("XFD1048576"), Rect(kMaxRows, kMaxColumns, kMaxRows, kMaxColumns));
-}
-
-TEST(ReferenceParser, NormalisesEitherCornerOrder) {
-  EXPECT_EQ(One("C9:B2"), Rect(2, 2, 9, 3));
-  EXPECT_EQ(One("B9:C2"), Rect(2, 2, 9, 3));
-  EXPECT_EQ(One("C2:B9"), Rect(2, 2, 9, 3));
-}
-
-TEST(ReferenceParser, ParsesWholeColumnsAndRows) {
-  EXPECT_EQ(One("C:C"), Rect(1, 3, kMaxRows, 3));
-  EXPECT_EQ(One("$C:A"), Rect(1, 1, kMaxRows, 3));
-  EXPECT_EQ(One("3:5"), Rect(3, 1, 5, kMaxColumns));
-  EXPECT_EQ(One("$5:$3"), Rect(3, 1, 5, kMaxColumns));
-}
-
-TEST(ReferenceParser, ReadsSheetQualifiers) {
-  auto r = ParseReference("'My data'!A1:B9");
-  ASSERT_TRUE(r.has_value());
-  EXPECT_EQ(r->front().sheet, std::string("My data"));
-  EXPECT_EQ(r->front().rect, Rect(1, 1, 9, 2));
-
-  r = ParseReference("'Bob''s sheet'!C3");
-  ASSERT_TRUE(r.has_value());
-  EXPECT_EQ(r->front().sheet, std::string("Bob's sheet"));
-
-  r = ParseReference("Data!A1");
-  ASSERT_TRUE(r.has_value());
-  EXPECT_EQ(r->front().sheet, std::string("Data"));
-
-  r = ParseReference("'a,b'!A1,'a,b'!B2");  // a comma inside quotes does not split
-  ASSERT_TRUE(r.has_value());
-  ASSERT_EQ(r->size(), 2u);
-  EXPECT_EQ((*r)[1].sheet, std::string("a,b"));
-}
-
-TEST(ReferenceParser, SplitsMultiAreaReferencesInOrder) {
-  auto r = ParseReference("Data!A1:B20, Data!D1:D20,f3");
-  ASSERT_TRUE(r.has_value());
-  ASSERT_EQ(r->size(), 3u);
-  EXPECT_EQ((*r)[0].rect, Rect(1, 1, 20, 2));
-  EXPECT_EQ((*r)[1].rect, Rect(1, 4, 20, 4));
-  EXPECT_EQ((*r)[2].rect, Rect(3, 6, 3, 6));
-  EXPECT_FALSE((*r)[2].sheet.has_value());
-}
-
-TEST(ReferenceParser, RejectsAddressesPastTheGrid) {
-  EXPECT_FALSE(ParseReference("XFE1"));
-  EXPECT_FALSE(ParseReference("A1048577"));
-  EXPECT_FALSE(ParseReference("A0"));
-  EXPECT_FALSE(ParseReference("0:3"));
-  EXPECT_FALSE(ParseReference("AAAA1"));
-  EXPECT_FALSE(ParseReference("A99999999999999999999"));
-  EXPECT_FALSE(ParseReference("A1:XFE2"));
-}
-
-TEST(ReferenceParser, RejectsMalformedText) {
-  for (const char* bad : {"", " ", "A", "1", "A1:", ":A1", "A1:B", "A:1", "A1::B2", "A1 : B2", "A1,", ",A1",
-                          "A1,,B2", "$", "$A$", "A$", "A1B", "R1C1", "Data!", "!A1", "'Data!A1", "'Data'A1",
-                          "''!A1", "'a:b'!A1", "Sheet1!Sheet2!A1", "A1;B2", "A1-B2", "=A1", "A1 B2", "1A"}) {
-    EXPECT_FALSE(ParseReference(bad).has_value()) << bad;
+TEST(ReferenceParser, ValidFormsInAnyCaseAndCornerOrder) {
+  struct Case {
+    const char* text;
+    std::vector<Area> areas;
+  };
+  const std::vector<Case> cases{
+      {"A1", {{nullptr, {1, 1, 1, 1}}}},
+      {"b2:C9", {{nullptr, {2, 2, 9, 3}}}},
+      {"$A$1:$C$21", {{nullptr, {1, 1, 21, 3}}}},
+      {"A$1:$c21", {{nullptr, {1, 1, 21, 3}}}},
+      {"  AB12  ", {{nullptr, {12, 28, 12, 28}}}},
+      {"XFD1048576", {{nullptr, {kMaxRows, kMaxColumns, kMaxRows, kMaxColumns}}}},
+      {"C9:B2", {{nullptr, {2, 2, 9, 3}}}},
+      {"B9:C2", {{nullptr, {2, 2, 9, 3}}}},
+      {"C:C", {{nullptr, {1, 3, kMaxRows, 3}}}},
+      {"$C:A", {{nullptr, {1, 1, kMaxRows, 3}}}},
+      {"$5:$3", {{nullptr, {3, 1, 5, kMaxColumns}}}},
+      {"'My data'!A1:B9", {{"My data", {1, 1, 9, 2}}}},
+      {"'Bob''s sheet'!C3", {{"Bob's sheet", {3, 3, 3, 3}}}},
+      {"Data!A1", {{"Data", {1, 1, 1, 1}}}},
+      {"'a,b'!A1,'a,b'!B2", {{"a,b", {1, 1, 1, 1}}, {"a,b", {2, 2, 2, 2}}}},  // a quoted comma does not split
+      {"Data!A1:B20, Data!D1:D20,f3", {{"Data", {1, 1, 20, 2}}, {"Data", {1, 4, 20, 4}}, {nullptr, {3, 6, 3, 6}}}},
+  };
+  for (const Case& c : cases) {
+    const auto parsed = ParseReference(c.text);
+    ASSERT_TRUE(parsed.has_value()) << c.text;
+    ASSERT_EQ(parsed->size(), c.areas.size()) << c.text;
+    for (std::size_t i = 0; i < c.areas.size(); ++i) {
+      EXPECT_EQ((*parsed)[i].rect, c.areas[i].rect) << c.text;
+      EXPECT_EQ((*parsed)[i].sheet, c.areas[i].sheet ? std::optional<std::string>(c.areas[i].sheet) : std::nullopt)
+          << c.text;
+    }
   }
 }
 
-TEST(ReferenceParser, BoundsLengthAndAreaCount) {
-  std::string many = "A1";
-  for (std::size_t i = 1; i < kMaxAreas; ++i) many += ",A1";
-  auto r = ParseReference(many);
-  ASSERT_TRUE(r.has_value());
-  EXPECT_EQ(r->size(), kMaxAreas);
-  EXPECT_FALSE(ParseReference(many + ",A1").has_value());
-
-  EXPECT_FALSE(ParseReference(std::string(kMaxReferenceLength + 1, 'A')).has_value());
-  EXPECT_FALSE(ParseReference(std::string(1'000'000, '\'')).has_value());
-  EXPECT_FALSE(ParseReference(std::string(5000, '$')).has_value());
-  EXPECT_FALSE(ParseReference("A" + std::string(5000, '9')).has_value());
-  EXPECT_FALSE(ParseReference(std::string("A1\0B2", 5)).has_value());
+TEST(ReferenceParser, RejectsAddressesPastTheGridMalformedTextAndGarbage) {
+  std::string maxAreas = "A1";
+  for (std::size_t i = 1; i < kMaxAreas; ++i) maxAreas += ",A1";
+  ASSERT_EQ(ParseReference(maxAreas)->size(), kMaxAreas);
+  for (const std::string& bad : std::vector<std::string>{
+           "XFE1", "A1048577", "A0", "0:3", "AAAA1", "A99999999999999999999", "A1:XFE2",  // past the grid
+        "", " ", "A", "1", "A1:", ":A1", "A1:B", "A:1", "A1::B2", "A1 : B2", "A1,", ",A1", "A1,,B2", "$", "$A$",
+        "A$", "A1B", "R1C1", "Data!", "!A1", "'Data!A1", "'Data'A1", "''!A1", "'a:b'!A1", "Sheet1!Sheet2!A1",
+        "A1;B2", "A1-B2", "=A1", "A1 B2", "1A", std::string("A1\0B2", 5),
+        maxAreas + ",A1", std::string(kMaxReferenceLength + 1, 'A'), std::string(1'000'000, '\''),
+        std::string(5000, '$'), "A" + std::string(5000, '9')}) {
+    EXPECT_FALSE(ParseReference(bad).has_value()) << bad.substr(0, 40);
+  }
 }
 
-TEST(ReferenceParser, FormatsColumnsAndAddresses) {
-  EXPECT_EQ(ColumnLetters(1), "A");
-  EXPECT_EQ(ColumnLetters(26), "Z");
-  EXPECT_EQ(ColumnLetters(27), "AA");
-  EXPECT_EQ(ColumnLetters(28), "AB");
-  EXPECT_EQ(ColumnLetters(702), "ZZ");
-  EXPECT_EQ(ColumnLetters(703), "AAA");
-  EXPECT_EQ(ColumnLetters(16384), "XFD");
-  EXPECT_EQ(ColumnLetters(0), "");
-  EXPECT_EQ(AbsoluteAddress(Rect(2, 2, 2, 2)), "$B$2");
-  EXPECT_EQ(AbsoluteAddress(Rect(1, 1, 21, 3)), "$A$1:$C$21");
-  EXPECT_EQ(AbsoluteAddress(Rect(1, 3, kMaxRows, 3)), "$C:$C");
-  EXPECT_EQ(AbsoluteAddress(Rect(3, 1, 5, kMaxColumns)), "$3:$5");
-  EXPECT_EQ(AbsoluteAddress(Rect(1, 1, kMaxRows, kMaxColumns)), "$1:$1048576");
-}
-
-TEST(ReferenceParser, QuotesSheetNamesThatNeedIt) {
-  EXPECT_EQ(SheetPrefix("Data"), "Data!");
-  EXPECT_EQ(SheetPrefix("My data"), "'My data'!");
-  EXPECT_EQ(SheetPrefix("Bob's"), "'Bob''s'!");
-  EXPECT_EQ(SheetPrefix("2019"), "'2019'!");
-  EXPECT_EQ(SheetPrefix("A1"), "'A1'!");
-  EXPECT_EQ(SheetPrefix("R2C3"), "'R2C3'!");
-  EXPECT_EQ(SheetPrefix("a-b"), "'a-b'!");
-  EXPECT_TRUE(SameName("data", "DATA"));
-  EXPECT_FALSE(SameName("data", "data2"));
-}
-
-TEST(ReferenceParser, RoundTripsItsOwnAddresses) {
-  for (CellRect r : {Rect(1, 1, 1, 1), Rect(7, 3, 99, 28), Rect(1, 5, kMaxRows, 9), Rect(4, 1, 4, kMaxColumns)}) {
-    auto back = ParseReference(SheetPrefix("My 'x' data") + AbsoluteAddress(r));
-    ASSERT_TRUE(back.has_value());
-    EXPECT_EQ(back->front().rect, r);
+TEST(ReferenceParser, FormatsColumnsAddressesAndSheetPrefixesThatParseBack) {
+  for (const auto& [column, letters] : std::vector<std::pair<int, std::string>>{
+           {1, "A"}, {26, "Z"}, {27, "AA"}, {702, "ZZ"}, {703, "AAA"}, {16384, "XFD"}, {0, ""}, {16385, ""}}) {
+    EXPECT_EQ(ColumnLetters(column), letters) << column;
+  }
+  for (const auto& [rect, text] : std::vector<std::pair<CellRect, std::string>>{
+           {{2, 2, 2, 2}, "$B$2"}, {{1, 1, 21, 3}, "$A$1:$C$21"}, {{1, 3, kMaxRows, 3}, "$C:$C"},
+           {{3, 1, 5, kMaxColumns}, "$3:$5"}, {{1, 1, kMaxRows, kMaxColumns}, "$1:$1048576"}}) {
+    EXPECT_EQ(AbsoluteAddress(rect), text);
+    const auto back = ParseReference(SheetPrefix("My 'x' data") + text);
+    ASSERT_TRUE(back.has_value()) << text;
+    EXPECT_EQ(back->front().rect, rect);
     EXPECT_EQ(back->front().sheet, std::string("My 'x' data"));
   }
+  for (const auto& [name, prefix] : std::vector<std::pair<std::string, std::string>>{
+           {"Data", "Data!"}, {"My data", "'My data'!"}, {"Bob's", "'Bob''s'!"}, {"2019", "'2019'!"},
+           {"A1", "'A1'!"}, {"R2C3", "'R2C3'!"}, {"a-b", "'a-b'!"}}) {
+    EXPECT_EQ(SheetPrefix(name), prefix);
+  }
+  EXPECT_TRUE(SameName("data", "DATA"));
+  EXPECT_FALSE(SameName("data", "data2"));
 }
 
 TEST(ShiftFormula, MovesRelativeReferencesOnly) {

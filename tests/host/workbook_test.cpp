@@ -1,7 +1,9 @@
+// The application, its workbooks and their worksheets.
 #include "host/workbook.h"
 
 #include <gtest/gtest.h>
 
+#include "host/host_link.h"
 #include "host_fixture.h"
 
 namespace nml::host {
@@ -9,67 +11,138 @@ namespace {
 
 using testing::Catch;
 
-class WorkbookTest : public testing::HostTest {};
+class WorkbookTest : public testing::HostTest {
+ protected:
+  std::vector<std::string> Names() const {
+    std::vector<std::string> names;
+    for (const auto& s : book->SheetList()) names.push_back(s->Name());
+    return names;
+  }
+};
 
-std::vector<std::string> Names(const WorkbookRef& book) {
-  std::vector<std::string> names;
-  for (const auto& s : book->SheetList()) names.push_back(s->Name());
-  return names;
+TEST(Application, TheAddinIsOutOfCountButReachableByName) {
+  auto app = Application::Create();
+  EXPECT_EQ(app->Workbooks()->Count(), 0);
+  auto addin = app->Workbooks()->Item("NML2007.XLAM");  // by name, ignoring case
+  EXPECT_TRUE(addin->IsAddin());
+  EXPECT_EQ(addin->Worksheets()->Item("Results")->Parent(), addin);
+  EXPECT_EQ(Catch([&] { app->ActiveWorkbook(); }).number, 91);
+  EXPECT_EQ(Catch([&] { app->Workbooks()->Item(1); }).number, 9);
+  EXPECT_EQ(Catch([&] { app->GetRange("A1"); }).number, 1004);
+  auto book = app->Workbooks()->Add();
+  auto second = app->Workbooks()->Add();
+  EXPECT_EQ(second->Name(), "Book2");
+  EXPECT_EQ(app->Workbooks()->Count(), 2);
+  EXPECT_EQ(app->Workbooks()->Item(1), book);
+  EXPECT_EQ(Catch([&] { app->Workbooks()->Add("book1"); }).number, 1004);
+  app->Workbooks()->Close(second);
+  EXPECT_EQ(app->Workbooks()->Count(), 1);
+  EXPECT_EQ(app->ActiveWorkbook(), book);
+
+  // Without the usual add-in, the older one can stand in, equally out of count.
+  auto bare = Application::CreateBare();
+  EXPECT_EQ(Catch([&] { bare->Workbooks()->Item("nml2007.xlam"); }).number, 9);
+  auto fallback = bare->Workbooks()->AddAddin("Numerolith.xla");
+  EXPECT_EQ(bare->Workbooks()->Count(), 0);
+  EXPECT_EQ(bare->Workbooks()->Item("numerolith.xla"), fallback);
+  EXPECT_EQ(Catch([&] { fallback->Activate(); }).number, 1004);
+  EXPECT_EQ(Catch([&] { bare->Workbooks()->AddAddin("Numerolith.xla"); }).number, 1004);
+  // The host link makes an application with the add-in unless one is attached.
+  support::HostLink link;
+  EXPECT_NO_THROW(link.Application()->Workbooks()->Item("nml2007.xlam"));
+  link.Attach(bare);
+  EXPECT_EQ(link.Application(), bare);
+  link.Detach();
+  EXPECT_NE(link.Application(), bare);
 }
 
-TEST_F(WorkbookTest, AddGivesAUniqueNameBeforeTheActiveSheetAndActivatesIt) {
+TEST_F(WorkbookTest, RangeTextResolvesOnTheActiveOrNamedSheet) {
+  auto other = book->AppendSheet("My data");
+  EXPECT_EQ(app->GetRange("b2:c3")->Worksheet(), data);
+  EXPECT_EQ(app->GetRange("'my DATA'!A1:B9")->Worksheet(), other);
+  auto r = app->GetRange("Data!A1, C1");  // the unqualified area is on the active sheet, Data
+  EXPECT_EQ(r->AreaCount(), 2);
+  EXPECT_EQ(app->GetRange(*data->Cells(9, 3), *data->Cells(2, 1))->Address(), "$A$2:$C$9");
+  EXPECT_EQ(Catch([&] { app->GetRange(*data->Cells(1, 1), *other->Cells(2, 2)); }).number, 1004);
+  for (const char* bad : {"Nowhere!A1", "Data!A1,'My data'!B2", "A1:XFE1", "hello", "", "Results!A1"}) {
+    const auto c = Catch([&] { app->GetRange(bad); });
+    EXPECT_EQ(c.number, 1004) << bad;
+    EXPECT_EQ(c.description, "Method 'Range' of object '_Global' failed") << bad;
+  }
+  // A sheet's own Range stays on that sheet.
+  EXPECT_EQ(data->GetRange("data!B2")->Worksheet(), data);
+  const auto c = Catch([&] { data->GetRange("'My data'!A1"); });
+  EXPECT_EQ(c.number, 1004);
+  EXPECT_EQ(c.description, "Method 'Range' of object '_Worksheet' failed");
+  EXPECT_EQ(Catch([&] { data->GetRange(*data->Cells(1, 1), *other->Cells(1, 1)); }).number, 1004);
+  EXPECT_EQ(data->GetRange(*data->Cells(4, 4), *data->GetRange("B2:C9"))->Address(), "$B$2:$D$9");
+}
+
+TEST_F(WorkbookTest, AddNamesANewSheetBeforeTheActiveOneAndMoveAfterTheLastPlacesItLast) {
   book->AppendSheet("Sheet3");
   auto added = app->Worksheets()->Add();
   EXPECT_EQ(added->Name(), "Sheet4");  // Sheet3 is taken
-  EXPECT_EQ(Names(book), (std::vector<std::string>{"Sheet4", "Data", "Sheet3"}));
+  EXPECT_EQ(Names(), (std::vector<std::string>{"Sheet4", "Data", "Sheet3"}));
   EXPECT_EQ(app->ActiveSheet(), added);
-  EXPECT_EQ(book->Worksheets()->Count(), 3);
   EXPECT_EQ(added->Store().UsedRect(), std::nullopt);
-}
-
-TEST_F(WorkbookTest, AddThenMoveAfterTheLastSheetPlacesItLast) {
-  book->AppendSheet("Notes");
-  auto sheets = app->Worksheets();
-  auto added = sheets->Add();
-  added->Move(added->Parent()->Worksheets()->Item(added->Parent()->Worksheets()->Count()));
-  EXPECT_EQ(Names(book), (std::vector<std::string>{"Data", "Notes", "Sheet3"}));
-  EXPECT_EQ(sheets->Item(3), added);
+  added->Move(book->Worksheets()->Item(book->Worksheets()->Count()));
+  EXPECT_EQ(Names(), (std::vector<std::string>{"Data", "Sheet3", "Sheet4"}));
+  EXPECT_EQ(app->Worksheets()->Item(3), added);
 }
 
 TEST_F(WorkbookTest, MoveReordersWithinTheWorkbookOnly) {
   auto b = book->AppendSheet("B");
   auto c = book->AppendSheet("C");
   c->Move(data);
-  EXPECT_EQ(Names(book), (std::vector<std::string>{"Data", "C", "B"}));
+  EXPECT_EQ(Names(), (std::vector<std::string>{"Data", "C", "B"}));
   data->Move(b);
-  EXPECT_EQ(Names(book), (std::vector<std::string>{"C", "B", "Data"}));
+  EXPECT_EQ(Names(), (std::vector<std::string>{"C", "B", "Data"}));
   c->Move(c);
-  EXPECT_EQ(Names(book), (std::vector<std::string>{"C", "B", "Data"}));
+  EXPECT_EQ(Names(), (std::vector<std::string>{"C", "B", "Data"}));
   auto other = app->Workbooks()->Add("Other");
   EXPECT_EQ(Catch([&] { c->Move(other->SheetList().front()); }).number, 1004);
   EXPECT_EQ(Catch([&] { c->Move(nullptr); }).number, 91);
 }
 
-TEST_F(WorkbookTest, SheetsByIndexAndNameWithErrorNine) {
+TEST_F(WorkbookTest, SheetsByIndexAndNameAndActivation) {
   EXPECT_EQ(book->Worksheets()->Item("data"), data);
   EXPECT_EQ(book->Worksheets()->Item(1), data);
   EXPECT_EQ(Catch([&] { book->Worksheets()->Item(2); }).number, 9);
   EXPECT_EQ(Catch([&] { book->Worksheets()->Item(0); }).number, 9);
   EXPECT_EQ(Catch([&] { book->Worksheets()->Item("Missing"); }).number, 9);
-  EXPECT_EQ(Catch([&] { book->AppendSheet("DATA"); }).number, 1004);
-  EXPECT_EQ(book->Worksheets()->Count(), 1);
+  auto other = app->Workbooks()->Add("Other");
+  book->AppendSheet("Second")->Activate();
+  EXPECT_EQ(app->ActiveWorkbook(), book);
+  EXPECT_EQ(app->ActiveSheet()->Name(), "Second");
 }
 
-TEST_F(WorkbookTest, ActivationFollowsWorkbooksAndSheets) {
-  auto other = app->Workbooks()->Add("Other");
-  EXPECT_EQ(app->ActiveWorkbook(), other);
-  auto second = book->AppendSheet("Second");
-  second->Activate();
-  EXPECT_EQ(app->ActiveWorkbook(), book);
-  EXPECT_EQ(app->ActiveSheet(), second);
-  other->Activate();
-  EXPECT_EQ(app->ActiveSheet(), other->SheetList().front());
-  EXPECT_EQ(book->Parent(), app);
+TEST_F(WorkbookTest, SheetNamesFollowTheSpreadsheetRules) {
+  book->AppendSheet("Other");
+  for (const char* bad : {"", "a:b", "a/b", "a\\b", "a?b", "a*b", "a[b", "a]b", "'quoted", "other",
+                          "12345678901234567890123456789012"}) {
+    EXPECT_EQ(Catch([&] { data->SetName(bad); }).number, 1004) << bad;
+  }
+  EXPECT_EQ(Catch([&] { book->AppendSheet("OTHER"); }).number, 1004);
+  EXPECT_EQ(data->Name(), "Data");
+  data->SetName("1234567890123456789012345678901");  // 31 characters
+  data->SetName("DATA");                             // its own name in another case
+  EXPECT_EQ(data->Name(), "DATA");
+}
+
+TEST_F(WorkbookTest, NoOwnershipCyclesAndNoDanglingParents) {
+  auto gone = app->Workbooks()->Add("Gone");
+  auto sheet = gone->SheetList().front();
+  app->Workbooks()->Close(gone);
+  gone.reset();
+  EXPECT_EQ(Catch([&] { sheet->Parent(); }).number, 91);
+  // A chart holds ranges of its sheet; that must not keep the application alive.
+  std::weak_ptr<Worksheet> watch = data;
+  data->Charts().push_back(ChartObject{});
+  data->Charts().back().anchor = data->Cells(1, 1);
+  data.reset();
+  book.reset();
+  app.reset();
+  EXPECT_TRUE(watch.expired());
 }
 
 }  // namespace
