@@ -1,5 +1,4 @@
 #include "common/handlers.h"
-#include "engine/cls_correlation_bo.h"
 #include "report/layout_frame.h"
 #include "report/layouts.h"
 
@@ -7,15 +6,7 @@ namespace nml::report {
 
 host::RangeRef FormatSimpleResults(const LayoutInput& in, const Array<std::string>& Headers) {
   return Trail({"clsCorrelation", "FormatSimpleResults"}, [&] {
-    return FormatTableReport(in, Headers, false, [&](clsCorrelationOutput& out) {
-      const clsCorrelationBO& engine = EngineOf(in);
-      out.OutputMatrix(Headers, Headers, engine.R(), "Correlation Matrix (R)");
-      out.InsertBlankLines(1);
-      out.OutputMatrix(Headers, Headers, engine.TestStat(), "t Statistic");
-      out.InsertBlankLines(1);
-      out.OutputMatrix(Headers, Headers, engine.P(), "Correlation Significance (P)");
-      out.InsertBlankLines(1);
-    });
+    return FormatSquareTableReport(in, Headers, false, "Correlation Matrix (R)");
   });
 }
 

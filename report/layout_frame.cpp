@@ -33,6 +33,19 @@ host::RangeRef FormatTableReport(const LayoutInput& in, const Array<std::string>
   return out.Results();
 }
 
+host::RangeRef FormatSquareTableReport(const LayoutInput& in, const Array<std::string>& Headers, bool withYRange,
+                                       const std::string& rTitle) {
+  return FormatTableReport(in, Headers, withYRange, [&](clsCorrelationOutput& out) {
+    const clsCorrelationBO& engine = EngineOf(in);
+    out.OutputMatrix(Headers, Headers, engine.R(), rTitle);
+    out.InsertBlankLines(1);
+    out.OutputMatrix(Headers, Headers, engine.TestStat(), "t Statistic");
+    out.InsertBlankLines(1);
+    out.OutputMatrix(Headers, Headers, engine.P(), "Correlation Significance (P)");
+    out.InsertBlankLines(1);
+  });
+}
+
 }  // namespace nml::report
 
 namespace nml::report {

@@ -1,5 +1,6 @@
 // What the simple, partial and multiple layouts share: the range texts of the
-// header, the engine check, and the frame around their three result tables.
+// header, the engine check, and the frame around their three result tables
+// (for simple and partial correlation the tables themselves too).
 #pragma once
 
 #include <functional>
@@ -25,5 +26,11 @@ const clsCorrelationBO& EngineOf(const LayoutInput& in);
 /// range. The writer is released before any error leaves.
 host::RangeRef FormatTableReport(const LayoutInput& in, const Array<std::string>& Headers, bool withYRange,
                                  const std::function<void(clsCorrelationOutput&)>& writeTables);
+
+/// The simple and partial reports: FormatTableReport with the engine's R,
+/// TestStat and P as square tables labelled by Headers across and down, under
+/// rTitle, "t Statistic" and "Correlation Significance (P)".
+host::RangeRef FormatSquareTableReport(const LayoutInput& in, const Array<std::string>& Headers, bool withYRange,
+                                       const std::string& rTitle);
 
 }  // namespace nml::report

@@ -1,6 +1,6 @@
 // Shared test support for the report writer and layouts: a fresh host
 // application per test, whole-sheet grid comparison against hand-written
-// expected cells, cell formats, and the example data sets.
+// expected cells, cell formats, errors, and the example data sets.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -9,7 +9,6 @@
 #include <cstdint>
 #include <fstream>
 #include <functional>
-#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -23,6 +22,7 @@
 #include "host/workbook.h"
 #include "host/worksheet.h"
 #include "nmlcorrelation/array.h"
+#include "nmlcorrelation/error.h"
 #include "nmlcorrelation/variant.h"
 
 namespace nml::report::testing {
@@ -40,6 +40,10 @@ struct Cell {
   Cell(std::string t) : kind(t.empty() ? kEmpty : kText), text(std::move(t)) {}
   Cell(double d) : kind(kNumber), number(d) {}
   Cell(int d) : kind(kNumber), number(d) {}
+  /// A reference value, or the text it holds ("-").
+  static Cell Ref(const nlohmann::json& v) {
+    return v.is_string() ? Cell(v.get<std::string>()) : Cell(v.get<double>());
+  }
 };
 inline Cell UpToSign(double d) {
   Cell c(d);
@@ -50,19 +54,11 @@ inline Cell UpToSign(double d) {
 using Row = std::vector<Cell>;
 using Grid = std::vector<Row>;
 
-inline std::string Describe(const Variant& v) {
-  if (v.IsEmpty()) return "<empty>";
-  if (v.IsText()) return "\"" + v.Text() + "\"";
-  if (v.IsNumber()) return FormatNumber15(v.ToDouble());
-  return "<kind " + std::to_string(static_cast<int>(v.Kind())) + ">";
-}
-
 inline bool Matches(const Cell& want, const Variant& got, double tol) {
   switch (want.kind) {
     case Cell::kEmpty: return got.IsEmpty();
     case Cell::kText: return got.IsText() && got.Text() == want.text;
-    case Cell::kNumber:
-    case Cell::kUpToSign: {
+    default: {
       if (!got.IsNumber()) return false;
       double a = got.ToDouble(), b = want.number;
       if (want.kind == Cell::kUpToSign) a = std::fabs(a), b = std::fabs(b);
@@ -71,26 +67,25 @@ inline bool Matches(const Cell& want, const Variant& got, double tol) {
       return a == b || std::fabs(a - b) <= tol * std::fabs(b);
     }
   }
-  return false;
 }
 
 /// Compares every cell of rows 1..grid.size() + margin and columns
 /// 1..width + margin with the grid (cells beyond a row's list are empty).
 inline void ExpectGrid(const host::Worksheet& sheet, const Grid& grid, std::int32_t width, double tol = 1e-9,
                        std::int32_t margin = 3) {
-  const std::int32_t rows = static_cast<std::int32_t>(grid.size()) + margin;
   int failures = 0;
-  for (std::int32_t r = 1; r <= rows; ++r) {
+  for (std::int32_t r = 1; r <= static_cast<std::int32_t>(grid.size()) + margin; ++r) {
     for (std::int32_t c = 1; c <= width + margin; ++c) {
       Cell want;
       if (r <= static_cast<std::int32_t>(grid.size()) && c <= static_cast<std::int32_t>(grid[r - 1].size()))
         want = grid[r - 1][c - 1];
       const Variant got = sheet.Store().Get(r, c);
       if (!Matches(want, got, tol) && ++failures <= 25) {
-        std::string w = want.kind == Cell::kEmpty  ? "<empty>"
-                        : want.kind == Cell::kText ? "\"" + want.text + "\""
-                                                   : FormatNumber15(want.number);
-        ADD_FAILURE() << "cell (" << r << ", " << c << "): expected " << w << ", got " << Describe(got);
+        ADD_FAILURE() << "cell (" << r << ", " << c << "): expected "
+                      << (want.kind == Cell::kEmpty ? "<empty>"
+                          : want.kind == Cell::kText ? "\"" + want.text + "\""
+                                                     : FormatNumber15(want.number))
+                      << ", got " << (got.IsEmpty() ? "<empty>" : got.ToText());
       }
     }
   }
@@ -103,68 +98,48 @@ inline host::CellFormat FormatAt(const host::Application& app, const host::Works
   return app.Formats().Get(host::EffectiveFormatId(sheet.Store().FormatId(row, col), sheet.DefaultFormatId()));
 }
 
-/// Numeric columns of a CSV file with a quoted name row.
-struct DataSet {
-  std::vector<std::string> names;
-  std::vector<std::vector<double>> columns;
-
-  Matrix Columns(const std::vector<std::string>& wanted) const {
-    Matrix m = Matrix::Matrix(static_cast<std::int32_t>(columns.at(0).size()),
-                              static_cast<std::int32_t>(wanted.size()));
-    for (std::size_t j = 0; j < wanted.size(); ++j) {
-      std::size_t k = 0;
-      while (k < names.size() && names[k] != wanted[j]) ++k;
-      const auto& col = columns.at(k);
-      for (std::size_t i = 0; i < col.size(); ++i)
-        m(static_cast<std::int32_t>(i + 1), static_cast<std::int32_t>(j + 1)) = col[i];
-    }
-    return m;
+/// The error f raises (number 0 and a failure when none).
+inline Error Caught(const std::function<void()>& f) {
+  try {
+    f();
+  } catch (const Error& e) {
+    return e;
   }
-};
-
-inline DataSet LoadCsv(const std::string& file) {
-  std::ifstream in(std::string(NML_TEST_DATA) + "/" + file);
-  DataSet d;
-  std::string line;
-  auto split = [](const std::string& s) {
-    std::vector<std::string> out;
-    std::stringstream ss(s);
-    std::string f;
-    while (std::getline(ss, f, ',')) {
-      if (!f.empty() && f.back() == '\r') f.pop_back();
-      if (f.size() >= 2 && f.front() == '"') f = f.substr(1, f.size() - 2);
-      out.push_back(f);
-    }
-    return out;
-  };
-  std::getline(in, line);
-  d.names = split(line);
-  d.columns.resize(d.names.size());
-  while (std::getline(in, line)) {
-    if (line.empty()) continue;
-    auto fields = split(line);
-    for (std::size_t j = 0; j < fields.size(); ++j) {
-      char* end = nullptr;
-      const double v = std::strtod(fields[j].c_str(), &end);
-      d.columns[j].push_back(end != fields[j].c_str() ? v : NAN);
-    }
-  }
-  return d;
+  ADD_FAILURE() << "no error raised";
+  return Error(0, "none");
 }
 
-inline nlohmann::json LoadCase(const std::string& file, const std::string& method, std::size_t nth = 0) {
+inline bool EndsWith(const std::string& s, const std::string& tail) {
+  return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+/// The named numeric columns of a CSV file with a quoted name row.
+inline Matrix CsvColumns(const std::string& file, const std::vector<std::string>& wanted) {
+  std::ifstream in(std::string(NML_TEST_DATA) + "/" + file);
+  std::vector<std::vector<std::string>> rows;
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    std::stringstream ss(line);
+    rows.emplace_back();
+    for (std::string f; std::getline(ss, f, ',');) rows.back().push_back(f);
+  }
+  Matrix m = Matrix::Matrix(static_cast<std::int32_t>(rows.size() - 1), static_cast<std::int32_t>(wanted.size()));
+  for (std::size_t j = 0; j < wanted.size(); ++j) {
+    std::size_t k = 0;
+    while (k < rows[0].size() && rows[0][k] != "\"" + wanted[j] + "\"") ++k;
+    for (std::size_t i = 1; i < rows.size(); ++i)
+      m(static_cast<std::int32_t>(i), static_cast<std::int32_t>(j + 1)) = std::stod(rows[i].at(k));
+  }
+  return m;
+}
+
+inline nlohmann::json LoadCase(const std::string& file, const std::string& method) {
   std::ifstream in(std::string(NML_TEST_DATA) + "/" + file);
   const nlohmann::json doc = nlohmann::json::parse(in);
   for (const auto& c : doc["cases"])
-    if (c["method"] == method && nth-- == 0) return c;
+    if (c["method"] == method) return c;
   ADD_FAILURE() << "no " << method << " case in " << file;
   return {};
-}
-
-/// A reference value, or the text it holds ("-").
-inline Cell RefCell(const nlohmann::json& v) {
-  if (v.is_string()) return Cell(v.get<std::string>());
-  return Cell(v.get<double>());
 }
 
 inline Array<std::string> Names(const std::vector<std::string>& names) {
@@ -185,15 +160,14 @@ class ReportTest : public ::testing::Test {
   host::WorksheetRef ResultsSheet() const {
     return app->Workbooks()->Item("nml2007.xlam")->Worksheets()->Item("Results");
   }
-  /// A user sheet named Data, for the ranges a header names.
-  host::WorksheetRef DataSheet() {
+  /// A range of a user sheet named Data, for the ranges a header names.
+  host::RangeRef DataRange(const char* address) {
     if (!data_) {
       data_ = app->Workbooks()->Add("Book1")->Worksheets()->Item(1);
       data_->SetName("Data");
     }
-    return data_;
+    return data_->GetRange(address);
   }
-  host::RangeRef DataRange(const char* address) { return DataSheet()->GetRange(address); }
 
   host::ApplicationRef app;
 
