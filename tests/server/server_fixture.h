@@ -7,9 +7,11 @@
 #include <unistd.h>
 
 #include <cstdint>
-#include <cstdlib>
+#include <cstring>
+#include <deque>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -19,48 +21,21 @@ namespace nml::server::testing {
 
 namespace fs = std::filesystem;
 
-/// A UTF-16 copy of ASCII text, NUL-terminated.
-inline std::u16string Wide(std::string_view ascii) { return std::u16string(ascii.begin(), ascii.end()); }
-
-/// A BSTR that frees itself.
-class Bstr {
- public:
-  explicit Bstr(std::string_view ascii) {
-    const std::u16string w = Wide(ascii);
-    b_ = SysAllocStringLen(reinterpret_cast<const OLECHAR*>(w.data()), static_cast<UINT>(w.size()));
-  }
-  ~Bstr() { SysFreeString(b_); }
-  Bstr(const Bstr&) = delete;
-  Bstr& operator=(const Bstr&) = delete;
-  BSTR get() const { return b_; }
-  BSTR* address() { return &b_; }
-
- private:
-  BSTR b_;
+struct FreeBstr {
+  void operator()(OLECHAR* b) const { SysFreeString(b); }
 };
+using Bstr = std::unique_ptr<OLECHAR, FreeBstr>;
+
+inline Bstr MakeBstr(std::u16string_view text) {
+  return Bstr(SysAllocStringLen(reinterpret_cast<const OLECHAR*>(text.data()), static_cast<UINT>(text.size())));
+}
+inline Bstr MakeBstr(std::string_view ascii) { return MakeBstr(std::u16string(ascii.begin(), ascii.end())); }
 
 inline std::string Narrow(BSTR text) {
   std::string out;
   for (UINT k = 0; k < SysStringLen(text); ++k) out.push_back(text[k] < 128 ? static_cast<char>(text[k]) : '?');
   return out;
 }
-
-/// An exception record that frees its strings.
-struct Exception : EXCEPINFO {
-  Exception() : EXCEPINFO{} {}
-  ~Exception() { Clear(); }
-  Exception(const Exception&) = delete;
-  Exception& operator=(const Exception&) = delete;
-  void Clear() {
-    SysFreeString(bstrSource);
-    SysFreeString(bstrDescription);
-    SysFreeString(bstrHelpFile);
-    static_cast<EXCEPINFO&>(*this) = EXCEPINFO{};
-  }
-  std::uint32_t Code() const { return static_cast<std::uint32_t>(scode); }
-  std::string Source() const { return Narrow(bstrSource); }
-  std::string Description() const { return Narrow(bstrDescription); }
-};
 
 inline VARIANT Value(VARTYPE vt) {
   VARIANT v;
@@ -69,9 +44,8 @@ inline VARIANT Value(VARTYPE vt) {
   return v;
 }
 
-/// A temporary folder removed with everything in it.
-class TempFolder {
- public:
+/// A temporary folder, removed with everything in it.
+struct TempFolder {
   TempFolder() {
     std::string pattern = (fs::temp_directory_path() / "nmlserver-test.XXXXXX").string();
     path_ = ::mkdtemp(pattern.data());
@@ -80,25 +54,19 @@ class TempFolder {
     std::error_code ec;
     fs::remove_all(path_, ec);
   }
-  TempFolder(const TempFolder&) = delete;
-  TempFolder& operator=(const TempFolder&) = delete;
   const fs::path& path() const { return path_; }
-
- private:
   fs::path path_;
 };
 
-inline void WriteFile(const fs::path& path, const std::string& text) {
-  std::ofstream out(path, std::ios::binary);
-  out << text;
-}
+inline void WriteFile(const fs::path& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
 
 inline std::string ReadFile(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-/// A host with the savings data open, and one clsCorrelation object.
+/// A host with the savings data open, and one clsCorrelation object; every
+/// object is released and the library may unload at the end.
 class ServerTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -111,6 +79,7 @@ class ServerTest : public ::testing::Test {
     if (object) {
       EXPECT_EQ(object->lpVtbl->Release(object), 0u);
     }
+    ClearException();
     NmlHostReset();
     EXPECT_EQ(DllCanUnloadNow(), S_OK);
   }
@@ -126,7 +95,7 @@ class ServerTest : public ::testing::Test {
   }
 
   DISPID Id(std::string_view name) {
-    std::u16string w = Wide(name);
+    std::u16string w(name.begin(), name.end());
     LPOLESTR names[1] = {reinterpret_cast<LPOLESTR>(w.data())};
     DISPID id = DISPID_UNKNOWN;
     object->lpVtbl->GetIDsOfNames(object, &IID_NULL, names, 1, 0, &id);
@@ -137,51 +106,62 @@ class ServerTest : public ::testing::Test {
                  UINT* argErr = nullptr, VARIANT* result = nullptr) {
     DISPPARAMS params{args.empty() ? nullptr : args.data(), named.empty() ? nullptr : named.data(),
                       static_cast<UINT>(args.size()), static_cast<UINT>(named.size())};
-    excep.Clear();
+    ClearException();
     return object->lpVtbl->Invoke(object, id, &IID_NULL, 0, flags, &params, result, &excep, argErr);
   }
+  void ClearException() {
+    for (BSTR text : {excep.bstrSource, excep.bstrDescription, excep.bstrHelpFile}) SysFreeString(text);
+    excep = EXCEPINFO{};
+  }
+  /// The HRESULT of a call, or the error number it raised when the component raised one.
+  std::uint32_t Outcome(HRESULT hr) const {
+    return static_cast<std::uint32_t>(hr == DISP_E_EXCEPTION ? excep.scode : hr);
+  }
 
-  /// Puts a property by name with one argument.
   HRESULT Put(std::string_view name, VARIANT value, UINT* argErr = nullptr) {
     return Invoke(Id(name), DISPATCH_PROPERTYPUT, {value}, {DISPID_PROPERTYPUT}, argErr);
   }
-  HRESULT PutText(std::string_view name, std::string_view text) {
-    Bstr b(text);
-    VARIANT v = Value(VT_BSTR | VT_BYREF);
-    v.pbstrVal = b.address();
-    return Put(name, v);
-  }
-  HRESULT PutLong(std::string_view name, std::int32_t n) {
-    VARIANT v = Value(VT_I4);
-    v.lVal = n;
-    return Put(name, v);
-  }
-  HRESULT PutBool(std::string_view name, bool yes) {
-    VARIANT v = Value(VT_BOOL);
-    v.boolVal = yes ? VARIANT_TRUE : VARIANT_FALSE;
-    return Put(name, v);
-  }
+  HRESULT PutText(std::string_view name, const char* text) { return Put(name, Ref(Text(text))); }
+  HRESULT PutBool(std::string_view name, bool yes) { return Put(name, Of(VT_BOOL, yes ? VARIANT_TRUE : VARIANT_FALSE)); }
   /// Results with its argument list as given (empty: OverWrite left out).
   HRESULT Results(std::vector<VARIANT> args = {}) { return Invoke(Id("Results"), DISPATCH_METHOD, std::move(args)); }
 
-  /// The error number Results raised (0 when it succeeded).
-  std::uint32_t ResultsError(std::vector<VARIANT> args = {}) {
-    const HRESULT hr = Results(std::move(args));
-    if (hr == S_OK) return 0;
-    EXPECT_EQ(hr, DISP_E_EXCEPTION);
-    return excep.Code();
+  /// A VARIANT of type vt holding value's bytes.
+  template <class T>
+  static VARIANT Of(VARTYPE vt, T value) {
+    static_assert(sizeof value <= 16);
+    VARIANT v = Value(vt);
+    std::memcpy(&v.llVal, &value, sizeof value);
+    return v;
+  }
+  /// Text, freed at the end of the test.
+  VARIANT Text(const char* ascii) {
+    texts_.push_back(MakeBstr(std::string_view(ascii)));
+    return Of(VT_BSTR, texts_.back().get());
+  }
+  /// A reference to a copy of v's value, as a caller passing a variable does.
+  VARIANT Ref(VARIANT v) {
+    held_.push_back(v);
+    return Of(static_cast<VARTYPE>(v.vt | VT_BYREF), static_cast<void*>(&held_.back().llVal));
+  }
+  /// A reference to a copy of v, as a caller passing a Variant variable does.
+  VARIANT InVariant(VARIANT v) {
+    held_.push_back(v);
+    return Of(VT_VARIANT | VT_BYREF, &held_.back());
   }
 
   IDispatch* object = nullptr;
-  Exception excep;
+  EXCEPINFO excep{};
+
+ private:
+  std::vector<Bstr> texts_;
+  std::deque<VARIANT> held_;  // never moves what it holds
 };
 
 /// Error numbers as they arrive in the exception record.
 inline constexpr std::uint32_t kError5001 = 0x80041389u;  // OutputRange: not a reference
 inline constexpr std::uint32_t kError5010 = 0x80041392u;  // XRange: not a reference
-inline constexpr std::uint32_t kError5011 = 0x80041393u;  // Y range missing
 inline constexpr std::uint32_t kError5012 = 0x80041394u;  // X range missing
-inline constexpr std::uint32_t kError5028 = 0x800413A4u;  // X and Y row counts differ
 inline constexpr std::uint32_t kError5048 = 0x800413B8u;  // fewer than 2 Y columns
 inline constexpr std::uint32_t kError5049 = 0x800413B9u;  // fewer than 2 X columns for simple correlation
 inline constexpr std::uint32_t kError5051 = 0x800413BBu;  // fewer than 3 data rows in X
