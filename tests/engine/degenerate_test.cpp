@@ -103,8 +103,8 @@ TEST(PartialCorrelation, KPlusTwoCasesGiveMarkersAndKPlusThreeOneDegreeOfFreedom
   // Two controls and four cases: n - k - 1 = 1, nothing can be tested; R
   // holds the text "1" on its diagonal.
   clsCorrelationBO few;
-  ASSERT_EQ(Analyse(few, 2, Cols({{1, 2, 3, 4}, {2, 1, 4, 2}}), Cols({{3, 1, 4, 1}, {5, 9, 2, 6}, {5, 3, 5, 8}})).Number(),
-            0);
+  const Matrix y4 = Cols({{3, 1, 4, 1}, {5, 9, 2, 6}, {5, 3, 5, 8}});
+  ASSERT_EQ(Analyse(few, 2, Cols({{1, 2, 3, 4}, {2, 1, 4, 2}}), y4).Number(), 0);
   const Variant results[] = {few.R(), few.TestStat(), few.P()};
   for (int k = 0; k < 3; ++k) {
     const Array<Variant>& v = results[k].Variants();
@@ -117,7 +117,8 @@ TEST(PartialCorrelation, KPlusTwoCasesGiveMarkersAndKPlusThreeOneDegreeOfFreedom
   // Five cases: one degree of freedom, where t follows the Cauchy law and
   // P = 1 - 2 atan(t) / pi.
   clsCorrelationBO one;
-  ASSERT_EQ(Analyse(one, 2, Cols({{1, 2, 3, 4, 5}, {2, 1, 4, 2, 7}}), Cols({{3, 1, 4, 1, 5}, {5, 9, 2, 6, 5}})).Number(), 0);
+  const Matrix y5 = Cols({{3, 1, 4, 1, 5}, {5, 9, 2, 6, 5}});
+  ASSERT_EQ(Analyse(one, 2, Cols({{1, 2, 3, 4, 5}, {2, 1, 4, 2, 7}}), y5).Number(), 0);
   const Variant t = one.TestStat().Variants()(1, 2);
   ASSERT_EQ(t.Kind(), VarKind::kDouble);
   EXPECT_TRUE(CloseProb(one.P().Variants()(1, 2).AsDouble(), 1.0 - 2.0 * std::atan(t.AsDouble()) / std::numbers::pi));
