@@ -114,7 +114,7 @@ Matrix MatrixOps::Multiply(const Matrix& a, const Matrix& b) const {
   if (detail::RowsOf(b) != p)
     detail::RaiseShape("Multiply", "a " + detail::ShapeText(a) + " matrix cannot multiply a " + detail::ShapeText(b) +
                                        " matrix (the first needs as many columns as the second has rows)");
-  Matrix result = Array<double>::Matrix(m, n);
+  Matrix result = Array<double>::Unset(m, n);  // every element is written below
   const double work = static_cast<double>(m) * static_cast<double>(p) * static_cast<double>(n);
   if (work <= kCompensatedProductWork) {
     const InverseRecord* lowA = FindInverse(a);

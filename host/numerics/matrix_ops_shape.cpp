@@ -122,7 +122,7 @@ Matrix MatrixOps::AppendColumns(const Matrix& a, const Matrix& b) const {
     detail::RaiseShape("AppendColumns", "the matrices need the same number of rows, not " + detail::ShapeText(a) +
                                             " and " + detail::ShapeText(b));
   const std::size_t rows = static_cast<std::size_t>(detail::RowsOf(a));
-  Matrix joined = Array<double>::Matrix(detail::RowsOf(a), detail::ColsOf(a) + detail::ColsOf(b));
+  Matrix joined = Array<double>::Unset(detail::RowsOf(a), detail::ColsOf(a) + detail::ColsOf(b));
   // Column by column, each checked while it is in cache.
   double* out = joined.Data();
   for (const Matrix* m : {&a, &b}) {

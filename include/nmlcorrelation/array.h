@@ -9,12 +9,40 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
 #include "nmlcorrelation/error.h"
 
 namespace nml {
+
+namespace detail {
+
+/// An allocator whose elements start default-initialised: numbers left as
+/// they are rather than zeroed, so that a result about to be overwritten
+/// whole is not written twice.
+template <class T>
+struct DefaultInitAllocator : std::allocator<T> {
+  template <class U>
+  struct rebind {
+    using other = DefaultInitAllocator<U>;
+  };
+  DefaultInitAllocator() = default;
+  template <class U>
+  DefaultInitAllocator(const DefaultInitAllocator<U>&) noexcept {}
+  template <class U>
+  void construct(U* p) noexcept(std::is_nothrow_default_constructible_v<U>) {
+    ::new (static_cast<void*>(p)) U;
+  }
+  template <class U, class... Args>
+  void construct(U* p, Args&&... args) {
+    ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+  }
+};
+
+}  // namespace detail
 
 template <class T>
 class Array {
@@ -31,6 +59,19 @@ class Array {
   static Array Matrix(std::int32_t rows, std::int32_t cols) {
     Array a;
     a.Redim(rows, cols);
+    return a;
+  }
+  /// A two-dimensional array whose numbers are not set: for results that the
+  /// caller overwrites completely before anyone reads them.
+  static Array Unset(std::int32_t rows, std::int32_t cols) {
+    static_assert(std::is_trivially_default_constructible_v<T>, "only for plain numbers");
+    Array a;
+    CheckCount(rows);
+    CheckCount(cols);
+    a.data_.resize(static_cast<std::size_t>(rows) * static_cast<std::size_t>(cols));
+    a.rank_ = 2;
+    a.ub1_ = rows;
+    a.ub2_ = cols;
     return a;
   }
 
@@ -65,7 +106,7 @@ class Array {
   void RedimPreserve(std::int32_t n) {
     if (rank_ != 1) Raise(rt::kSubscriptOutOfRange);
     CheckCount(n);
-    data_.resize(static_cast<std::size_t>(n));
+    data_.resize(static_cast<std::size_t>(n), T{});
     ub1_ = n;
   }
   /// Two-dimensional resize keeping every element that stays inside the bounds.
@@ -74,9 +115,9 @@ class Array {
     CheckCount(rows);
     CheckCount(cols);
     if (rows == ub1_) {
-      data_.resize(static_cast<std::size_t>(rows) * static_cast<std::size_t>(cols));
+      data_.resize(static_cast<std::size_t>(rows) * static_cast<std::size_t>(cols), T{});
     } else {
-      std::vector<T> next(static_cast<std::size_t>(rows) * static_cast<std::size_t>(cols));
+      Storage next(static_cast<std::size_t>(rows) * static_cast<std::size_t>(cols), T{});
       const std::int32_t keepRows = rows < ub1_ ? rows : ub1_;
       const std::int32_t keepCols = cols < ub2_ ? cols : ub2_;
       for (std::int32_t j = 0; j < keepCols; ++j)
@@ -124,7 +165,8 @@ class Array {
     return static_cast<std::size_t>(i - 1) + static_cast<std::size_t>(j - 1) * static_cast<std::size_t>(ub1_);
   }
 
-  std::vector<T> data_;
+  using Storage = std::vector<T, detail::DefaultInitAllocator<T>>;
+  Storage data_;
   int rank_ = 0;
   std::int32_t ub1_ = 0;
   std::int32_t ub2_ = 0;
