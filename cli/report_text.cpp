@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <vector>
 
+#include "host/error_values.h"
+
 namespace nml::cli {
 
 namespace {
@@ -51,18 +53,7 @@ std::size_t Width(const std::string& s) {
 
 std::string DisplayText(const Variant& value, const std::string& numberFormat) {
   if (!value.IsNumber()) {
-    if (value.Kind() == VarKind::kErrorValue) {
-      switch (value.AsErrorValue()) {
-        case 2000: return "#NULL!";
-        case 2007: return "#DIV/0!";
-        case 2015: return "#VALUE!";
-        case 2023: return "#REF!";
-        case 2029: return "#NAME?";
-        case 2036: return "#NUM!";
-        case 2042: return "#N/A";
-        default: return "#ERROR";
-      }
-    }
+    if (value.Kind() == VarKind::kErrorValue) return std::string(host::ErrorValueText(value.AsErrorValue()));
     if (value.Kind() == VarKind::kBoolean) return value.AsBoolean() ? "TRUE" : "FALSE";
     return value.IsText() ? value.Text() : std::string();
   }

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "host/cell_rect.h"
+#include "host/error_values.h"
 #include "host/reference_parser.h"
 #include "host/files/file_errors.h"
 #include "host/files/sheet_names.h"
@@ -92,22 +93,6 @@ struct Relationship {
 
 // ---------------------------------------------------------------------------
 // Cell values
-
-struct ErrorLiteral {
-  std::string_view text;
-  std::int32_t code;
-};
-constexpr ErrorLiteral kErrorLiterals[] = {
-    {"#NULL!", 2000},  {"#DIV/0!", 2007}, {"#VALUE!", 2015},  {"#REF!", 2023},         {"#NAME?", 2029},
-    {"#NUM!", 2036},   {"#N/A", 2042},    {"#GETTING_DATA", 2043}, {"#SPILL!", 2045}, {"#CONNECT!", 2046},
-    {"#BLOCKED!", 2047}, {"#UNKNOWN!", 2048}, {"#FIELD!", 2049}, {"#CALC!", 2050},
-};
-
-std::optional<std::int32_t> ErrorCode(std::string_view text) {
-  for (const ErrorLiteral& e : kErrorLiterals)
-    if (e.text == text) return e.code;
-  return std::nullopt;
-}
 
 std::optional<double> ParseNumber(std::string_view v) {
   while (!v.empty() && (v.front() == ' ' || v.front() == '\n' || v.front() == '\t')) v.remove_prefix(1);
@@ -416,7 +401,7 @@ void XlsxReader::ReadCell(XmlScanner& scanner, host::Worksheet& sheet, const std
     // An empty result is a formula not calculated yet. A formula whose cached
     // result is an error literal stored as text (as writers that cannot store
     // error results do) keeps its error.
-    const std::optional<std::int32_t> code = hasFormula ? ErrorCode(value_) : std::nullopt;
+    const std::optional<std::int32_t> code = hasFormula ? host::ErrorValueCode(value_) : std::nullopt;
     if (code) {
       value = Variant::ErrorValue(*code);
     } else if (!value_.empty() || !hasFormula) {
@@ -431,7 +416,7 @@ void XlsxReader::ReadCell(XmlScanner& scanner, host::Worksheet& sheet, const std
       bad("\"" + value_.substr(0, 40) + "\" is not a boolean");
     }
   } else if (type_ == "e") {
-    const std::optional<std::int32_t> code = ErrorCode(value_);
+    const std::optional<std::int32_t> code = host::ErrorValueCode(value_);
     value = code ? Variant::ErrorValue(*code) : Variant(value_);
   } else if (type_ == "d") {
     if (hasValue && !value_.empty()) {
@@ -460,7 +445,7 @@ void XlsxReader::ReadCell(XmlScanner& scanner, host::Worksheet& sheet, const std
   }
   // A formula that is nothing but an error literal stands for an error cell.
   if (!formula.empty()) {
-    if (const std::optional<std::int32_t> code = ErrorCode(formula)) {
+    if (const std::optional<std::int32_t> code = host::ErrorValueCode(formula)) {
       value = Variant::ErrorValue(*code);
       formula.clear();
     }

@@ -19,6 +19,7 @@
 #include "host/application.h"
 #include "host/cell_format.h"
 #include "host/cell_rect.h"
+#include "host/error_values.h"
 #include "host/format_table.h"
 #include "host/files/file_errors.h"
 #include "host/files/utf8.h"
@@ -36,26 +37,6 @@ constexpr std::size_t kMaxTextLength = 32767;
 constexpr double kChartBaseWidthPx = 480.0;
 constexpr double kChartBaseHeightPx = 288.0;
 constexpr double kPixelsPerPoint = 96.0 / 72.0;
-
-std::string ErrorLiteral(std::int32_t code) {
-  switch (code) {
-    case 2000: return "#NULL!";
-    case 2007: return "#DIV/0!";
-    case 2015: return "#VALUE!";
-    case 2023: return "#REF!";
-    case 2029: return "#NAME?";
-    case 2036: return "#NUM!";
-    case 2042: return "#N/A";
-    case 2043: return "#GETTING_DATA";
-    case 2045: return "#SPILL!";
-    case 2046: return "#CONNECT!";
-    case 2047: return "#BLOCKED!";
-    case 2048: return "#UNKNOWN!";
-    case 2049: return "#FIELD!";
-    case 2050: return "#CALC!";
-    default: return "#VALUE!";
-  }
-}
 
 /// A sheet-qualified absolute reference: 'My data'!$A$2:$A$101.
 std::string SheetReference(const std::string& sheetName, const host::CellRect& rect) {
@@ -260,7 +241,7 @@ void XlsxWriter::WriteSheet(const host::Worksheet& sheet, lxw_worksheet* ws) {
           break;
         case VarKind::kErrorValue:
           error = worksheet_write_formula_str(ws, r, c, formula->c_str(), info.format,
-                                              ErrorLiteral(value.AsErrorValue()).c_str());
+                                              std::string(host::ErrorValueText(value.AsErrorValue())).c_str());
           break;
         default:  // not calculated yet: an empty result makes the reader recalculate
           error = worksheet_write_formula_str(ws, r, c, formula->c_str(), info.format, "");
@@ -295,7 +276,7 @@ void XlsxWriter::WriteSheet(const host::Worksheet& sheet, lxw_worksheet* ws) {
         widen(col, 5 * boldFactor);
         break;
       case VarKind::kErrorValue: {
-        const std::string literal = ErrorLiteral(value.AsErrorValue());
+        const std::string literal(host::ErrorValueText(value.AsErrorValue()));
         error = worksheet_write_formula_str(ws, r, c, literal.c_str(), info.format, literal.c_str());
         widen(col, static_cast<double>(literal.size()) * boldFactor);
         break;
