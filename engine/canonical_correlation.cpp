@@ -17,6 +17,24 @@
 
 namespace nml {
 
+namespace {
+
+// The scores of one kind (raw or standardised) and their loadings: the data
+// as held (not centred) times the coefficients, set 2 first, then the
+// correlations of each set with its own and with the other set's scores.
+void VariateScores(const support::MatrixOps& ops, const Matrix& x, const Matrix& y, const Matrix& coeffsX,
+                   const Matrix& coeffsY, Matrix& varX, Matrix& varY, Matrix& loadingsX, Matrix& loadingsY,
+                   Matrix& crossX, Matrix& crossY) {
+  varY = ops.Multiply(y, coeffsY);
+  varX = ops.Multiply(x, coeffsX);
+  loadingsX = ops.CrossCorrelations(x, varX);
+  loadingsY = ops.CrossCorrelations(y, varY);
+  crossX = ops.CrossCorrelations(x, varY);
+  crossY = ops.CrossCorrelations(y, varX);
+}
+
+}  // namespace
+
 void clsCorrelationBO::DoCanonicalCorr() {
   Trail({"clsCorrelationBO", "DoCanonicalCorr"}, [&] {
     support::MatrixOps& ops = *matrixOps_;
@@ -66,23 +84,12 @@ void clsCorrelationBO::DoCanonicalCorr() {
     StdCanCoeffs(syy, sxx, canCoeffsRawX_, canCoeffsRawY_, canCoeffsStdX_, canCoeffsStdY_);
     TestCanCorr(canCorrelations_, m, n, x_, y_, canCorrLambda_, canCorrChiSq_, canCorrDF_, canCorrP_);
 
-    // Scores are the data as held (not centred) times the coefficients.
-    if (IsTrue(raw_)) {
-      canVarRawY_ = ops.Multiply(y_, canCoeffsRawY_);
-      canVarRawX_ = ops.Multiply(x_, canCoeffsRawX_);
-      canLoadingsRawX_ = ops.CrossCorrelations(x_, canVarRawX_);
-      canLoadingsRawY_ = ops.CrossCorrelations(y_, canVarRawY_);
-      canLoadingsCrossRawX_ = ops.CrossCorrelations(x_, canVarRawY_);
-      canLoadingsCrossRawY_ = ops.CrossCorrelations(y_, canVarRawX_);
-    }
-    if (IsTrue(standardised_)) {
-      canVarStdY_ = ops.Multiply(y_, canCoeffsStdY_);
-      canVarStdX_ = ops.Multiply(x_, canCoeffsStdX_);
-      canLoadingsStdX_ = ops.CrossCorrelations(x_, canVarStdX_);
-      canLoadingsStdY_ = ops.CrossCorrelations(y_, canVarStdY_);
-      canLoadingsCrossStdX_ = ops.CrossCorrelations(x_, canVarStdY_);
-      canLoadingsCrossStdY_ = ops.CrossCorrelations(y_, canVarStdX_);
-    }
+    if (IsTrue(raw_))
+      VariateScores(ops, x_, y_, canCoeffsRawX_, canCoeffsRawY_, canVarRawX_, canVarRawY_, canLoadingsRawX_,
+                    canLoadingsRawY_, canLoadingsCrossRawX_, canLoadingsCrossRawY_);
+    if (IsTrue(standardised_))
+      VariateScores(ops, x_, y_, canCoeffsStdX_, canCoeffsStdY_, canVarStdX_, canVarStdY_, canLoadingsStdX_,
+                    canLoadingsStdY_, canLoadingsCrossStdX_, canLoadingsCrossStdY_);
   });
 }
 

@@ -28,7 +28,7 @@ Matrix ReadArea(const host::RangeRef& area, VBool headers, support::MatrixOps& o
 Matrix ReadRange(const host::RangeRef& cells, VBool headers, support::MatrixOps& ops) {
   // The first area is read through the range itself: the host yields the
   // first area's values for a range of several areas.
-  Matrix m = IsTrue(headers) ? ReadArea(cells, headers, ops) : ops.ToMatrix(cells->Value());
+  Matrix m = ReadArea(cells, headers, ops);
   const std::int16_t areas = ToInteger(std::int64_t{cells->AreaCount()});
   for (std::int16_t i = 2; i <= areas; ++i) m = ops.AppendColumns(m, ReadArea(cells->Areas(i), headers, ops));
   return m;

@@ -214,15 +214,8 @@ HRESULT CreateCorrelationObject(REFIID riid, void** ppv) {
   CorrelationObject* object = nullptr;
   try {
     object = new CorrelationObject();
-  } catch (const Error& e) {
-    SetLastErrorText(e.Description() + (e.Source().empty() ? "" : " (" + e.Source() + ")"));
-    return HResultOfErrorNumber(e.Number());
-  } catch (const std::bad_alloc&) {
-    SetLastErrorText(std::string(StandardDescription(rt::kOutOfMemory)));
-    return E_OUTOFMEMORY;
-  } catch (const std::exception& e) {
-    SetLastErrorText(e.what());
-    return E_UNEXPECTED;
+  } catch (...) {
+    return HResultOfCurrentException(E_UNEXPECTED, true);
   }
   const HRESULT hr = QueryInterface(object, riid, ppv);
   Release(object);

@@ -27,15 +27,8 @@ HRESULT HostCall(const char* path, Work&& work) {
     work(std::string(path));
     SetLastErrorText({});
     return S_OK;
-  } catch (const Error& e) {
-    SetLastErrorText(e.Description());
-    return HResultOfErrorNumber(e.Number());
-  } catch (const std::bad_alloc&) {
-    SetLastErrorText(std::string(StandardDescription(rt::kOutOfMemory)));
-    return E_OUTOFMEMORY;
-  } catch (const std::exception& e) {
-    SetLastErrorText(e.what());
-    return E_FAIL;
+  } catch (...) {
+    return HResultOfCurrentException(E_FAIL, false);
   }
 }
 

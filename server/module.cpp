@@ -1,7 +1,10 @@
 #include "server/module.h"
 
 #include <atomic>
+#include <new>
+#include <string>
 
+#include "nmlcorrelation/error.h"
 #include "server/nmlcorrelation_server.h"
 
 namespace nml::server {
@@ -46,6 +49,23 @@ HRESULT HResultOfErrorNumber(std::int32_t number) {
   if (number < 0) return number;
   if (number > 0 && number <= 0xFFFF) return MAKE_HRESULT(1, FACILITY_CONTROL, number);
   return E_FAIL;
+}
+
+HRESULT HResultOfCurrentException(HRESULT otherwise, bool withSource) {
+  try {
+    throw;
+  } catch (const Error& e) {
+    std::string text = e.Description();
+    if (withSource && !e.Source().empty()) text += " (" + e.Source() + ")";
+    SetLastErrorText(std::move(text));
+    return HResultOfErrorNumber(e.Number());
+  } catch (const std::bad_alloc&) {
+    SetLastErrorText(std::string(StandardDescription(rt::kOutOfMemory)));
+    return E_OUTOFMEMORY;
+  } catch (const std::exception& e) {
+    SetLastErrorText(e.what());
+    return otherwise;
+  }
 }
 
 }  // namespace nml::server

@@ -29,4 +29,10 @@ const std::string& LastErrorText();
 /// the runtime's small numbers n as 0x800A0000 + n, anything else E_FAIL.
 HRESULT HResultOfErrorNumber(std::int32_t number);
 
+/// For a catch (...) block: the exception in flight as an HRESULT, its text
+/// kept for NmlServerLastError. An nml::Error gives HResultOfErrorNumber of its
+/// number and its description (followed by " (source)" when withSource and a
+/// source is known), std::bad_alloc E_OUTOFMEMORY, anything else `otherwise`.
+HRESULT HResultOfCurrentException(HRESULT otherwise, bool withSource);
+
 }  // namespace nml::server
