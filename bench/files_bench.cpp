@@ -17,7 +17,7 @@
 #include <string>
 
 #include "host/application.h"
-#include "host/chart_maker.h"
+#include "support/chart_maker.h"
 #include "host/files/csv_reader.h"
 #include "host/files/xlsx_reader.h"
 #include "host/files/xlsx_writer.h"

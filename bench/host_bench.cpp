@@ -7,7 +7,7 @@
 
 #include "host/application.h"
 #include "host/cell_format.h"
-#include "host/range_checker.h"
+#include "support/range_checker.h"
 #include "host/workbook.h"
 #include "host/worksheet.h"
 

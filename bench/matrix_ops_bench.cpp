@@ -18,8 +18,8 @@
 #include <string>
 #include <vector>
 
-#include "host/numerics/distributions.h"
-#include "host/numerics/matrix_ops.h"
+#include "support/numerics/distributions.h"
+#include "support/numerics/matrix_ops.h"
 
 namespace {
 

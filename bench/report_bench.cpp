@@ -17,7 +17,7 @@
 
 #include "engine/cls_correlation_bo.h"
 #include "host/application.h"
-#include "host/host_link.h"
+#include "support/host_link.h"
 #include "host/workbook.h"
 #include "report/cls_correlation_output.h"
 #include "report/layouts.h"

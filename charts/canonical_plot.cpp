@@ -9,7 +9,7 @@
 #include "charts/plots.h"
 #include "common/checked.h"
 #include "common/handlers.h"
-#include "host/chart_maker.h"
+#include "support/chart_maker.h"
 
 namespace nml::charts {
 

@@ -2,7 +2,7 @@
 
 #include "common/checked.h"
 #include "host/application.h"
-#include "host/host_link.h"
+#include "support/host_link.h"
 
 namespace nml::charts {
 

@@ -16,7 +16,7 @@
 #include "host/application.h"
 #include "host/files/open_workbook.h"
 #include "host/files/xlsx_writer.h"
-#include "host/host_link.h"
+#include "support/host_link.h"
 #include "nmlcorrelation/correlation.h"
 #include "frontend/correlation_state.h"
 

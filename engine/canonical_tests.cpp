@@ -6,8 +6,8 @@
 #include "common/handlers.h"
 #include "engine/cls_correlation_bo.h"
 #include "engine/counters.h"
-#include "host/host_link.h"
-#include "host/numerics/matrix_ops.h"
+#include "support/host_link.h"
+#include "support/numerics/matrix_ops.h"
 
 namespace nml {
 

@@ -6,7 +6,7 @@
 #include <utility>
 
 #include "common/handlers.h"
-#include "host/numerics/matrix_ops.h"
+#include "support/numerics/matrix_ops.h"
 
 namespace nml {
 

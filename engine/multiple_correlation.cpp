@@ -10,8 +10,8 @@
 #include "engine/cls_correlation_bo.h"
 #include "engine/counters.h"
 #include "engine/regression_cross_products.h"
-#include "host/host_link.h"
-#include "host/numerics/matrix_ops.h"
+#include "support/host_link.h"
+#include "support/numerics/matrix_ops.h"
 
 namespace nml {
 

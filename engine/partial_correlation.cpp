@@ -10,7 +10,7 @@
 #include "engine/counters.h"
 #include "engine/regression_cross_products.h"
 #include "engine/significance.h"
-#include "host/numerics/matrix_ops.h"
+#include "support/numerics/matrix_ops.h"
 
 namespace nml {
 

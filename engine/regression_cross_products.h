@@ -2,7 +2,7 @@
 // statistics when asked for, and the cross-products of Y regressed on X.
 #pragma once
 
-#include "host/numerics/matrix_ops.h"
+#include "support/numerics/matrix_ops.h"
 #include "nmlcorrelation/array.h"
 #include "nmlcorrelation/boolean.h"
 

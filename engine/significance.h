@@ -8,7 +8,7 @@
 
 #include "common/checked.h"
 #include "common/perfect_correlation.h"
-#include "host/numerics/distributions.h"
+#include "support/numerics/distributions.h"
 
 namespace nml::engine {
 

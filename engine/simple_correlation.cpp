@@ -7,7 +7,7 @@
 #include "engine/cls_correlation_bo.h"
 #include "engine/counters.h"
 #include "engine/significance.h"
-#include "host/numerics/matrix_ops.h"
+#include "support/numerics/matrix_ops.h"
 
 namespace nml {
 

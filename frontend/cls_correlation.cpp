@@ -4,7 +4,7 @@
 #include "common/handlers.h"
 #include "frontend/correlation_state.h"
 #include "host/application.h"
-#include "host/host_link.h"
+#include "support/host_link.h"
 
 namespace nml {
 

@@ -6,8 +6,8 @@
 #include "common/checked.h"
 #include "common/handlers.h"
 #include "host/application.h"
-#include "host/host_link.h"
-#include "host/numerics/matrix_ops.h"
+#include "support/host_link.h"
+#include "support/numerics/matrix_ops.h"
 #include "report/layouts.h"
 
 namespace nml {

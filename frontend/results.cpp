@@ -7,10 +7,10 @@
 #include "common/handlers.h"
 #include "frontend/correlation_state.h"
 #include "frontend/input_reader.h"
-#include "host/addin_globals.h"
+#include "support/addin_globals.h"
 #include "host/application.h"
-#include "host/host_link.h"
-#include "host/range_checker.h"
+#include "support/host_link.h"
+#include "support/range_checker.h"
 #include "host/workbook.h"
 #include "nmlcorrelation/correlation.h"
 

@@ -6,11 +6,11 @@
 
 #include "common/checked.h"
 #include "common/handlers.h"
-#include "host/addin_globals.h"
+#include "support/addin_globals.h"
 #include "host/application.h"
-#include "host/cell_writer.h"
-#include "host/host_link.h"
-#include "host/sheet_defaults.h"
+#include "support/cell_writer.h"
+#include "support/host_link.h"
+#include "support/sheet_defaults.h"
 #include "host/workbook.h"
 
 namespace nml::report {

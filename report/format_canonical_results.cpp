@@ -4,7 +4,7 @@
 #include "common/checked.h"
 #include "common/handlers.h"
 #include "engine/cls_correlation_bo.h"
-#include "host/numerics/matrix_ops.h"
+#include "support/numerics/matrix_ops.h"
 #include "report/cls_correlation_output.h"
 #include "report/layout_frame.h"
 #include "report/layouts.h"

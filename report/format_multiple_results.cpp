@@ -3,7 +3,7 @@
 
 #include "common/handlers.h"
 #include "engine/cls_correlation_bo.h"
-#include "host/numerics/matrix_ops.h"
+#include "support/numerics/matrix_ops.h"
 #include "report/layout_frame.h"
 #include "report/layouts.h"
 

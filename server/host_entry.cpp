@@ -8,7 +8,7 @@
 #include "host/application.h"
 #include "host/files/open_workbook.h"
 #include "host/files/xlsx_writer.h"
-#include "host/host_link.h"
+#include "support/host_link.h"
 #include "nmlcorrelation/error.h"
 #include "server/module.h"
 #include "server/nmlcorrelation_server.h"

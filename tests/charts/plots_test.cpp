@@ -7,7 +7,7 @@
 
 #include "charts/plots.h"
 #include "host/application.h"
-#include "host/host_link.h"
+#include "support/host_link.h"
 #include "host/workbook.h"
 #include "host/worksheet.h"
 

@@ -14,7 +14,7 @@
 #include "files_test_support.h"
 #include "host/application.h"
 #include "host/cell_format.h"
-#include "host/chart_maker.h"
+#include "support/chart_maker.h"
 #include "host/files/xlsx_reader.h"
 #include "host/format_table.h"
 

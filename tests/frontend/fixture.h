@@ -9,7 +9,7 @@
 #include <string>
 
 #include "host/application.h"
-#include "host/host_link.h"
+#include "support/host_link.h"
 #include "host/workbook.h"
 #include "host/worksheet.h"
 #include "nmlcorrelation/correlation.h"

@@ -1,10 +1,10 @@
 // The support library's range checks, chart maker and cell styles.
 #include <gtest/gtest.h>
 
-#include "common/support_errors.h"
-#include "host/cell_writer.h"
-#include "host/chart_maker.h"
-#include "host/range_checker.h"
+#include "support/support_errors.h"
+#include "support/cell_writer.h"
+#include "support/chart_maker.h"
+#include "support/range_checker.h"
 #include "host_fixture.h"
 
 namespace nml::support {

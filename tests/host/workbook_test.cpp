@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "host/host_link.h"
+#include "support/host_link.h"
 #include "host_fixture.h"
 
 namespace nml::host {

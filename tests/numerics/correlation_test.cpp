@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "host/numerics/matrix_ops.h"
+#include "support/numerics/matrix_ops.h"
 #include "numerics_test_support.h"
 
 namespace nml::support {

@@ -1,6 +1,6 @@
 // Student's t probabilities against the reference t and p pairs of the
 // example data sets and closed forms.
-#include "host/numerics/distributions.h"
+#include "support/numerics/distributions.h"
 
 #include <gtest/gtest.h>
 

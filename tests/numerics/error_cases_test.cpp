@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "common/support_errors.h"
-#include "host/numerics/distributions.h"
-#include "host/numerics/matrix_ops.h"
+#include "support/support_errors.h"
+#include "support/numerics/distributions.h"
+#include "support/numerics/matrix_ops.h"
 #include "nmlcorrelation/error.h"
 #include "numerics_test_support.h"
 

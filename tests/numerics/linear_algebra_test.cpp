@@ -6,7 +6,7 @@
 #include <cmath>
 #include <vector>
 
-#include "host/numerics/matrix_ops.h"
+#include "support/numerics/matrix_ops.h"
 #include "numerics_test_support.h"
 
 namespace nml::support {

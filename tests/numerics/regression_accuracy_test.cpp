@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "common/perfect_correlation.h"
-#include "host/numerics/matrix_ops.h"
+#include "support/numerics/matrix_ops.h"
 #include "numerics_test_support.h"
 
 namespace nml::support {

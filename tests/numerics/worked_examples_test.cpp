@@ -2,7 +2,7 @@
 // out by hand.
 #include <gtest/gtest.h>
 
-#include "host/numerics/matrix_ops.h"
+#include "support/numerics/matrix_ops.h"
 #include "numerics_test_support.h"
 
 namespace nml::support {

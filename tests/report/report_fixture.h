@@ -18,7 +18,7 @@
 #include "host/application.h"
 #include "host/cell_format.h"
 #include "host/format_table.h"
-#include "host/host_link.h"
+#include "support/host_link.h"
 #include "host/workbook.h"
 #include "host/worksheet.h"
 #include "nmlcorrelation/array.h"

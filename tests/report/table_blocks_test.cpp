@@ -6,7 +6,7 @@
 #include <limits>
 #include <optional>
 
-#include "host/addin_globals.h"
+#include "support/addin_globals.h"
 #include "report/cls_correlation_output.h"
 #include "report/layouts.h"
 #include "report_fixture.h"

@@ -2,7 +2,7 @@
 // comments and blank lines, the returned range, and where errors are stamped.
 #include <gtest/gtest.h>
 
-#include "host/sheet_defaults.h"
+#include "support/sheet_defaults.h"
 #include "report/cls_correlation_output.h"
 #include "report_fixture.h"
 

@@ -5,11 +5,11 @@
 #include <cstddef>
 #include <string>
 
-#include "common/support_errors.h"
-#include "host/numerics/centred_products.h"
-#include "host/numerics/compensated.h"
-#include "host/numerics/matrix_checks.h"
-#include "host/numerics/matrix_ops.h"
+#include "support/support_errors.h"
+#include "support/numerics/centred_products.h"
+#include "support/numerics/compensated.h"
+#include "support/numerics/matrix_checks.h"
+#include "support/numerics/matrix_ops.h"
 
 namespace nml::support {
 

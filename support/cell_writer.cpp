@@ -1,4 +1,4 @@
-#include "host/cell_writer.h"
+#include "support/cell_writer.h"
 
 #include "host/cell_format.h"
 

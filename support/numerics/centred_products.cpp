@@ -29,16 +29,16 @@
 //
 // A constant column is centred at its own value exactly, so its centred
 // values, its sum of squares and all its cross-products are exactly 0.
-#include "host/numerics/centred_products.h"
+#include "support/numerics/centred_products.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <string>
 
-#include "host/numerics/compensated.h"
-#include "host/numerics/eigen_includes.h"
-#include "host/numerics/matrix_checks.h"
+#include "support/numerics/compensated.h"
+#include "support/numerics/eigen_includes.h"
+#include "support/numerics/matrix_checks.h"
 
 namespace nml::support::detail {
 

@@ -1,4 +1,4 @@
-#include "host/sheet_defaults.h"
+#include "support/sheet_defaults.h"
 
 namespace nml::support {
 

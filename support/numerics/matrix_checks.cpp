@@ -1,10 +1,10 @@
-#include "host/numerics/matrix_checks.h"
+#include "support/numerics/matrix_checks.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 
-#include "common/support_errors.h"
+#include "support/support_errors.h"
 
 namespace nml::support::detail {
 

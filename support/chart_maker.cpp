@@ -1,6 +1,6 @@
-#include "host/chart_maker.h"
+#include "support/chart_maker.h"
 
-#include "common/support_errors.h"
+#include "support/support_errors.h"
 #include "host/worksheet.h"
 
 namespace nml::support {

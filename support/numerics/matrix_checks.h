@@ -3,7 +3,7 @@
 // host/numerics includes this header, so Eigen stays here.
 #pragma once
 
-#include "host/numerics/eigen_includes.h"
+#include "support/numerics/eigen_includes.h"
 #include <cstdint>
 #include <string>
 #include <string_view>

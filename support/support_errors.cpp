@@ -1,4 +1,4 @@
-#include "common/support_errors.h"
+#include "support/support_errors.h"
 
 #include <utility>
 

@@ -1,4 +1,4 @@
-#include "host/addin_globals.h"
+#include "support/addin_globals.h"
 
 #include "host/cell_format.h"
 

@@ -5,9 +5,9 @@
 #include <cstring>
 #include <string>
 
-#include "common/support_errors.h"
-#include "host/numerics/matrix_checks.h"
-#include "host/numerics/matrix_ops.h"
+#include "support/support_errors.h"
+#include "support/numerics/matrix_checks.h"
+#include "support/numerics/matrix_ops.h"
 
 namespace nml::support {
 

@@ -1,10 +1,10 @@
-#include "host/numerics/distributions.h"
+#include "support/numerics/distributions.h"
 
 #include <boost/math/distributions/students_t.hpp>
 #include <cmath>
 #include <string>
 
-#include "common/support_errors.h"
+#include "support/support_errors.h"
 
 namespace nml::support {
 

@@ -1,4 +1,4 @@
-#include "host/host_link.h"
+#include "support/host_link.h"
 
 namespace nml::support {
 

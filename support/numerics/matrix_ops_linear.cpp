@@ -6,11 +6,11 @@
 #include <limits>
 #include <string>
 
-#include "common/support_errors.h"
-#include "host/numerics/compensated.h"
-#include "host/numerics/eigen_includes.h"
-#include "host/numerics/matrix_checks.h"
-#include "host/numerics/matrix_ops.h"
+#include "support/support_errors.h"
+#include "support/numerics/compensated.h"
+#include "support/numerics/eigen_includes.h"
+#include "support/numerics/matrix_checks.h"
+#include "support/numerics/matrix_ops.h"
 
 namespace nml::support {
 

@@ -1,4 +1,4 @@
-#include "host/range_checker.h"
+#include "support/range_checker.h"
 
 #include <algorithm>
 #include <optional>
@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "common/support_errors.h"
+#include "support/support_errors.h"
 #include "host/reference_parser.h"
 #include "host/worksheet.h"
 

@@ -1,4 +1,4 @@
-#include "host/numerics/compensated.h"
+#include "support/numerics/compensated.h"
 
 #include <cstring>
 
