@@ -17,6 +17,7 @@ TEST(Variant, KindsAndExactAccessors) {
   EXPECT_THROW(Variant("1").AsDouble(), Error);
   try {
     (void)Variant(1.0).Text();
+    ADD_FAILURE() << "Text() of a number did not throw";
   } catch (const Error& e) {
     EXPECT_EQ(e.Number(), rt::kTypeMismatch);
   }

@@ -89,7 +89,7 @@ TEST_F(Validation, AreasWithDifferentRowCounts) {
 
 TEST_F(Validation, TooFewDataRowsCountsTheNameRow) {
   corr.XRange("Data!A1:B3");
-  EXPECT_NE(ErrorNumberOf([&] { corr.Results(); }), E(5051));  // three rows without names pass (the report lands on a new sheet, now active)
+  EXPECT_EQ(ErrorNumberOf([&] { corr.Results(); }), 0);  // three rows without names pass (the report lands on a new sheet, now active)
   corr.Headers(true);
   EXPECT_EQ(ErrorNumberOf([&] { corr.Results(); }), E(5051));
   corr.Headers(false);
@@ -113,7 +113,7 @@ TEST_F(Validation, NonNumericCellsAreRefusedByTheChecker) {
   Put(5, 2, Variant(1.5));
   Put(1, 1, Variant("height"));
   corr.Headers(true);
-  EXPECT_NE(ErrorNumberOf([&] { corr.Results(); }), ComponentError(6001));
+  EXPECT_EQ(ErrorNumberOf([&] { corr.Results(); }), 0);
 }
 
 TEST_F(Validation, FailedChecksChangeNothing) {
