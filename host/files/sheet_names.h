@@ -9,16 +9,6 @@
 
 namespace nml::files {
 
-/// The longest sheet name, in UTF-16 code units as the spreadsheet counts.
-inline constexpr int kMaxSheetNameLength = 31;
-
-/// True for 1 to 31 characters of valid UTF-8 without any of : \ / ? * [ ]
-/// and not beginning or ending with an apostrophe.
-bool IsValidSheetName(std::string_view name);
-
-/// ASCII case-insensitive equality, as sheet and workbook names compare.
-bool SameNameIgnoringCase(std::string_view a, std::string_view b);
-
 /// Hands out the sheet names of one workbook: valid, and each different from
 /// the ones handed out before (compared ignoring ASCII case).
 class SheetNamer {

@@ -103,6 +103,31 @@ std::optional<std::uint32_t> ColorOf(const pugi::xml_node& color) {
 
 }  // namespace
 
+bool IsDateFormat(std::string_view code) {
+  std::size_t monthRun = 0;
+  for (std::size_t i = 0; i < code.size(); ++i) {
+    const char c = static_cast<char>(code[i] | 0x20);  // ASCII letters in lower case
+    if (code[i] == '"') {
+      const std::size_t close = code.find('"', i + 1);
+      if (close == std::string_view::npos) return false;
+      i = close;
+    } else if (code[i] == '[') {
+      const std::size_t close = code.find(']', i + 1);
+      if (close == std::string_view::npos) return false;
+      i = close;
+    } else if (code[i] == '\\' || code[i] == '_' || code[i] == '*') {
+      ++i;  // the next character is shown (or padded) literally
+    } else if (c == 'd' || c == 'y') {
+      return true;
+    } else if (c == 'm') {
+      if (++monthRun >= 3) return true;
+      continue;
+    }
+    monthRun = 0;
+  }
+  return false;
+}
+
 std::string BuiltinNumberFormat(std::int32_t id) {
   switch (id) {
     case 1: return "0";

@@ -14,6 +14,12 @@ namespace nml::files {
 /// numbers them); "General" for ids without a fixed code.
 std::string BuiltinNumberFormat(std::int32_t id);
 
+/// True for a number format that shows a calendar date: one with a day or a
+/// year, or a month by name ("mmm"), outside quoted text, escaped characters
+/// and [bracketed] sections. Time-only formats ("h:mm", "mm:ss", "[h]") are
+/// not dates.
+bool IsDateFormat(std::string_view code);
+
 /// The palette index (1 to 56) of the default palette colour nearest to an
 /// RGB value (0xRRGGBB); an exact match wins, the lowest index among equals.
 std::int32_t NearestPaletteIndex(std::uint32_t rgb);

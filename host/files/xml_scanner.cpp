@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "host/files/file_errors.h"
-#include "host/files/utf8.h"
+#include "common/utf8.h"
 
 namespace nml::files {
 namespace {
