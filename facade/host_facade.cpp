@@ -114,7 +114,7 @@ void Host::Reset() {
 
 std::string Host::Open(const std::string& path) {
   return HostCall("Open", [&] {
-    auto book = files::OpenWorkbook(*App(), path);
+    auto book = host::files::OpenWorkbook(*App(), path);
     auto& opened = OpenedFiles();
     std::erase_if(opened, [](const OpenedFile& f) { return f.book.expired(); });
     opened.push_back({book, fs::path(path)});
@@ -312,10 +312,10 @@ void Host::Save(const std::string& path) {
     auto book = ActiveBook();
     for (const auto& f : OpenedFiles())
       if (f.book.lock() == book && SameFile(f.path, path))
-        files::RaiseFileError(files::kWriteFailed, files::FileNameOf(path) +
+        host::files::RaiseFileError(host::files::kWriteFailed, host::files::FileNameOf(path) +
                                                        ": the workbook was opened from this file; save it under "
                                                        "another name");
-    files::SaveWorkbook(*book, path);
+    host::files::SaveWorkbook(*book, path);
   });
 }
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-namespace nml::files {
+namespace nml::host::files {
 namespace {
 
 /// Digits left of the decimal point of |v| (at least 1).
@@ -90,4 +90,4 @@ double ColumnWidths::Width(std::int32_t col, double own) const {
   return estimate > kDefaultColumnWidth ? estimate : kDefaultColumnWidth;
 }
 
-}  // namespace nml::files
+}  // namespace nml::host::files

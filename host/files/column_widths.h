@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace nml::files {
+namespace nml::host::files {
 
 inline constexpr double kDefaultColumnWidth = 8.43;  // the spreadsheet's default, in characters
 inline constexpr double kMaxEstimatedWidth = 60.0;
@@ -54,4 +54,4 @@ class ColumnWidths {
   double pendingChars_ = 0;
 };
 
-}  // namespace nml::files
+}  // namespace nml::host::files

@@ -13,7 +13,7 @@
 #include "common/utf8.h"
 #include "host/files/workbook_builder.h"
 
-namespace nml::files {
+namespace nml::host::files {
 namespace {
 
 [[noreturn]] void LineError(std::int32_t code, const std::string& fileName, std::int64_t line, const std::string& what) {
@@ -169,4 +169,4 @@ host::WorkbookRef ReadCsv(host::Application& app, const std::string& path) {
   return ReadCsvText(app, bytes, name);
 }
 
-}  // namespace nml::files
+}  // namespace nml::host::files

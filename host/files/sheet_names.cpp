@@ -4,7 +4,7 @@
 #include "common/utf8.h"
 #include "host/sheet_name.h"
 
-namespace nml::files {
+namespace nml::host::files {
 namespace {
 
 bool Forbidden(char32_t cp) {
@@ -76,4 +76,4 @@ std::string SheetNamer::Take(std::string_view raw, std::string_view fallback) {
   }
 }
 
-}  // namespace nml::files
+}  // namespace nml::host::files

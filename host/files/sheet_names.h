@@ -7,7 +7,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
-namespace nml::files {
+namespace nml::host::files {
 
 /// Hands out the sheet names of one workbook: valid, and each different from
 /// the ones handed out before (compared ignoring ASCII case).
@@ -27,4 +27,4 @@ class SheetNamer {
   std::unordered_map<std::string, int> nextSuffix_;      // lower-cased base name -> next number to try
 };
 
-}  // namespace nml::files
+}  // namespace nml::host::files

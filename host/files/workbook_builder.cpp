@@ -9,7 +9,7 @@
 #include "host/files/file_errors.h"
 #include "host/files/sheet_names.h"
 
-namespace nml::files {
+namespace nml::host::files {
 
 std::string ReadWholeFile(const std::string& path, const std::string& displayName, std::uint64_t maxBytes) {
   std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
@@ -44,4 +44,4 @@ void AttachWorkbook(host::Application& app, const host::WorkbookRef& book) {
   if (!book->SheetList().empty()) book->SetActiveSheet(book->SheetList().front());
 }
 
-}  // namespace nml::files
+}  // namespace nml::host::files

@@ -24,7 +24,7 @@
 #include "host/files/xml_scanner.h"
 #include "host/format_table.h"
 
-namespace nml::files {
+namespace nml::host::files {
 namespace {
 
 // More worksheets than any spreadsheet program keeps in one workbook.
@@ -623,4 +623,4 @@ host::WorkbookRef ReadXlsxBytes(host::Application& app, std::string_view bytes, 
   return XlsxReader(app, zip, fileName).Read();
 }
 
-}  // namespace nml::files
+}  // namespace nml::host::files

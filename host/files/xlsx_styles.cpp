@@ -13,7 +13,7 @@
 #include "host/cell_format.h"
 #include "host/files/file_errors.h"
 
-namespace nml::files {
+namespace nml::host::files {
 namespace {
 
 std::string_view LocalName(const char* qname) {
@@ -251,4 +251,4 @@ std::vector<std::uint32_t> ReadCellFormats(std::string_view stylesXml, host::For
   return ids;
 }
 
-}  // namespace nml::files
+}  // namespace nml::host::files

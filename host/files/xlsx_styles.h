@@ -8,7 +8,7 @@
 
 #include "host/format_table.h"
 
-namespace nml::files {
+namespace nml::host::files {
 
 /// Format code of a built-in number format id (0 to 49 as every spreadsheet
 /// numbers them); "General" for ids without a fixed code.
@@ -32,4 +32,4 @@ std::int32_t NearestPaletteIndex(std::uint32_t rgb);
 std::vector<std::uint32_t> ReadCellFormats(std::string_view stylesXml, host::FormatTable& formats,
                                            const std::string& context);
 
-}  // namespace nml::files
+}  // namespace nml::host::files

@@ -29,7 +29,7 @@
 #include "host/reference_parser.h"
 #include "host/worksheet.h"
 
-namespace nml::files {
+namespace nml::host::files {
 namespace {
 
 constexpr std::size_t kMaxTextLength = 32767;
@@ -348,7 +348,7 @@ void SaveWorkbook(const host::Workbook& book, const std::string& path, const Sav
   if (!temp.Commit()) RaiseFileError(kWriteFailed, "cannot write " + fileName + ": " + std::strerror(temp.Errno()));
 }
 
-}  // namespace nml::files
+}  // namespace nml::host::files
 
 // ---------------------------------------------------------------------------
 // The deflate level of the workbooks we write.

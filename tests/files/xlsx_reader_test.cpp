@@ -18,7 +18,7 @@
 #include "host/files/xlsx_styles.h"
 #include "host/files/xlsx_writer.h"
 
-namespace nml::files {
+namespace nml::host::files {
 namespace {
 
 using testing::ExpectFileError;
@@ -359,4 +359,4 @@ TEST(DateSystems, A1904WorkbookKeepsItsDatesWhenSavedAndReadBack) {
 }
 
 }  // namespace
-}  // namespace nml::files
+}  // namespace nml::host::files

@@ -18,7 +18,7 @@
 #include "host/files/xlsx_reader.h"
 #include "host/format_table.h"
 
-namespace nml::files {
+namespace nml::host::files {
 namespace {
 
 using testing::ExpectFileError;
@@ -280,4 +280,4 @@ TEST_F(WriterTest, ReplacesAnExistingFileKeepingItsPermissions) {
 }
 
 }  // namespace
-}  // namespace nml::files
+}  // namespace nml::host::files
