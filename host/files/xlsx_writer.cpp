@@ -16,6 +16,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "common/classic_locale_scope.h"
 #include "common/file_replacement.h"
 #include "common/utf8.h"
 #include "host/application.h"
@@ -336,6 +337,9 @@ void SaveWorkbook(const host::Workbook& book, const std::string& path, const Sav
   FileReplacement temp(path);
   if (!temp.Open()) RaiseFileError(kWriteFailed, "cannot write " + fileName + ": " + std::strerror(temp.Errno()));
 
+  // libxlsxwriter prints numbers with printf: under a locale with a decimal
+  // comma it would write "1,5" into the file, which no reader takes.
+  const ClassicLocaleScope classicNumbers;
   lxw_workbook_options lxwOptions{};
   lxwOptions.constant_memory = options.constantMemory ? LXW_TRUE : LXW_FALSE;
   lxwOptions.use_zip64 = LXW_TRUE;
