@@ -13,6 +13,7 @@ import os
 import shutil
 import signal
 import socket
+import sys
 import subprocess
 import tempfile
 import time
@@ -54,6 +55,8 @@ class OfficeSession:
         return argv
 
     def start(self):
+        # A test run that is stopped (ctest's timeout) still shuts the office down.
+        signal.signal(signal.SIGTERM, lambda *_: sys.exit(143))
         self.tmp = tempfile.mkdtemp(prefix="nml-calc-")
         os.chmod(self.tmp, 0o755)
         home = os.path.join(self.tmp, "home")
@@ -71,7 +74,7 @@ class OfficeSession:
         env = dict(os.environ, HOME=home)
         subprocess.run(self._as_user(["env", "HOME=" + home, "unopkg", "add", "-s",
                                       "-env:UserInstallation=" + self.profile_url, oxt]),
-                       check=True, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, timeout=120)
+                       check=True, env=env, cwd=self.tmp, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, timeout=120)
         port = _free_port()
         self.log_path = self.log_path or os.path.join(self.tmp, "soffice.log")
         log = open(self.log_path, "w")
@@ -82,7 +85,7 @@ class OfficeSession:
             "--accept=socket,host=127.0.0.1,port=%d;urp;StarOffice.ComponentContext" % port]
         if os.environ.get("NML_OFFICE_DISPLAY"):  # with a display: show the office (dialog trials)
             argv = [a for a in argv if a not in ("--headless", "--invisible")]
-        self.proc = subprocess.Popen(self._as_user(argv), env=env, stdout=log, stderr=log, start_new_session=True)
+        self.proc = subprocess.Popen(self._as_user(argv), env=env, cwd=self.tmp, stdout=log, stderr=log, start_new_session=True)
         # The client needs the extension's types: point it at the same profile.
         os.environ["UserInstallation"] = self.profile_url
         import uno  # noqa: E402  (after UserInstallation is set)
