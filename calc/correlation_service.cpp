@@ -100,7 +100,12 @@ class CorrelationService : public Base {
                      t.compute, t.write, t.charts);
     } catch (const Error& e) {
       Error trail(e);
-      trail.SetSource(e.Source().empty() ? "NMLCorrelation.Calc.Results" : e.Source() + ".Calc.Results");
+      // The trail goes on through this layer: the component's own procedures,
+      // then the adapter's run, then this Results.
+      const std::string& source = e.Source();
+      if (source.empty()) trail.SetSource("NMLCorrelation.Calc.Results");
+      else if (source.rfind("NMLCorrelation.Calc.", 0) == 0) trail.SetSource(source + ".Results");
+      else trail.SetSource(source + ".Calc.Results");
       throw ToUno(trail, static_cast<cppu::OWeakObject*>(this));
     }
   }

@@ -25,7 +25,7 @@
 #include <com/sun/star/sheet/CellFlags.hpp>
 #include <com/sun/star/sheet/XCellRangeAddressable.hpp>
 #include <com/sun/star/sheet/XCellRangeData.hpp>
-#include <com/sun/star/sheet/XCellRangesQuery.hpp>
+#include <com/sun/star/sheet/XCellRangeFormula.hpp>
 #include <com/sun/star/sheet/XSheetCellRangeContainer.hpp>
 #include <com/sun/star/sheet/XSheetOperation.hpp>
 #include <com/sun/star/sheet/XSpreadsheet.hpp>
@@ -70,7 +70,7 @@ std::string S(const rtl::OUString& s) {
 }
 
 [[noreturn]] void Fail(std::int32_t code, const std::string& description) {
-  throw Error(ComponentError(code), description, "NMLCorrelation.Calc.Results");
+  throw Error(ComponentError(code), description, "NMLCorrelation.Calc.Run");
 }
 
 double Seconds(std::chrono::steady_clock::time_point since) {
@@ -438,17 +438,16 @@ StageTimes DocumentBridge::Run(const Settings& settings, bool overWrite, std::st
     for (int n = static_cast<int>(names.size()) + 1; sheets.Find(calcSheet) >= 0; ++n)
       calcSheet = "Sheet" + std::to_string(n);
   } else if (!overWrite) {
+    // Read in one block; Calc 7.4's queryContentCells reports wrong columns
+    // for a range that does not start in column A.
     auto target = Cells(sheets.At(sheets.Find(calcSheet)), report.top, report.left, report.bottom, report.right);
-    using namespace css::sheet::CellFlags;
-    auto filled = Reference<css::sheet::XCellRangesQuery>(target, UNO_QUERY_THROW)
-                      ->queryContentCells(VALUE | DATETIME | STRING | FORMULA);
-    const auto found = filled->getRangeAddresses();
-    if (found.getLength() > 0) {
-      const auto& f = found[0];
-      Fail(kOutputNotEmpty, "the output place already holds data (" + calcSheet + "." +
-                                AbsoluteCells(f.StartRow + 1, f.StartColumn + 1, f.StartRow + 1, f.StartColumn + 1) +
-                                "); call Results with OverWrite set to replace it");
-    }
+    const auto formulas = Reference<css::sheet::XCellRangeFormula>(target, UNO_QUERY_THROW)->getFormulaArray();
+    for (sal_Int32 r = 0; r < formulas.getLength(); ++r)
+      for (sal_Int32 c = 0; c < formulas[r].getLength(); ++c)
+        if (!formulas[r][c].isEmpty())
+          Fail(kOutputNotEmpty, "the output place already holds data (" + calcSheet + "." +
+                                    AbsoluteCells(report.top + r, report.left + c, report.top + r, report.left + c) +
+                                    "); call Results with OverWrite set to replace it");
   }
 
   clock = std::chrono::steady_clock::now();

@@ -77,15 +77,18 @@ class OfficeSession:
                        check=True, env=env, cwd=self.tmp, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, timeout=120)
         port = _free_port()
         self.log_path = self.log_path or os.path.join(self.tmp, "soffice.log")
-        log = open(self.log_path, "w")
-        os.chmod(self.log_path, 0o666)
+        with open(self.log_path, "w"):
+            os.chmod(self.log_path, 0o666)
+        log = open(self.log_path, "a")
         argv = ["env", "HOME=" + home] + (["NMLCORR_TIMINGS=1"] if self.timings else []) + [
             "soffice", "--headless", "--invisible", "--norestore", "--nologo", "--nodefault",
             "-env:UserInstallation=" + self.profile_url,
             "--accept=socket,host=127.0.0.1,port=%d;urp;StarOffice.ComponentContext" % port]
         if os.environ.get("NML_OFFICE_DISPLAY"):  # with a display: show the office (dialog trials)
             argv = [a for a in argv if a not in ("--headless", "--invisible")]
-        self.proc = subprocess.Popen(self._as_user(argv), env=env, cwd=self.tmp, stdout=log, stderr=log, start_new_session=True)
+        with log:
+            self.proc = subprocess.Popen(self._as_user(argv), env=env, cwd=self.tmp, stdout=log, stderr=log,
+                                         start_new_session=True)
         # The client needs the extension's types: point it at the same profile.
         os.environ["UserInstallation"] = self.profile_url
         import uno  # noqa: E402  (after UserInstallation is set)

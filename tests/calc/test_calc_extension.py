@@ -30,6 +30,11 @@ def tearDownModule():
         office.stop()
 
 
+def load_json(name):
+    with open(os.path.join(DATA, name + ".json")) as f:
+        return json.load(f)
+
+
 def letters(col):
     s = ""
     while col > 0:
@@ -110,7 +115,7 @@ class CalcCase(unittest.TestCase):
 class ReferenceCases(CalcCase):
     def test_every_reference_case_matches(self):
         for data_set in ("savings", "iris", "longley"):
-            ref = json.load(open(os.path.join(DATA, data_set + ".json")))
+            ref = load_json(data_set)
             doc, names, rows = self.new_doc(data_set)
             before = doc.Sheets.getByName("Data").getCellRangeByPosition(0, 0, len(names) - 1, rows - 1).getDataArray()
             for case in ref["cases"]:
@@ -207,7 +212,7 @@ class CallingForms(CalcCase):
         self.assertEqual(doc.Sheets.Count, 1, "the report went beside the data")
         block = doc.Sheets.getByName("Data").getCellRangeByName("H2:M40").getDataArray()
         t = [row[0] for row in block].index("Correlation Matrix (R)")
-        ref = json.load(open(os.path.join(DATA, "iris.json")))["cases"][0]
+        ref = load_json("iris")["cases"][0]
         self.stat(block[t + 2][2], ref["R"][0][1], "R(1,2) through Calc's form")
 
     def test_errors_leave_the_document_alone(self):
@@ -257,7 +262,7 @@ End Sub
 Function Failing() As String
     On Error GoTo Caught
     oCorr = CreateUnoServiceWithArguments("org.numerolith.NMLCorrelation.clsCorrelation", Array(ThisComponent))
-    oCorr.Method = 3 : oCorr.XRange = "Data!C1:D51" : oCorr.YRange = "Data!B1:B30"
+    oCorr.Method = 3 : oCorr.XRange = "Data!C1:D51" : oCorr.YRange = "Data!B1:B30,Data!E1:F30" : oCorr.Headers = True
     oCorr.Results(False)
     Failing = ""
     Exit Function
@@ -282,7 +287,7 @@ class BasicMacro(CalcCase):
         self.assertEqual(doc.Sheets.Count, 2)
         sheet = doc.Sheets.getByIndex(1)
         rep = Report(sheet)
-        ref = json.load(open(os.path.join(DATA, "savings.json")))["cases"][0]
+        ref = load_json("savings")["cases"][0]
         cc = rep.find("Canonical Correlations")
         self.stat(rep.at(cc + 2, 2), ref["cancor"][0], "first canonical correlation")
         self.assertEqual(sheet.Charts.Count, 4)
