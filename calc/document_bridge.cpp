@@ -11,6 +11,7 @@
 #include <com/sun/star/awt/FontWeight.hpp>
 #include <com/sun/star/awt/Point.hpp>
 #include <com/sun/star/awt/Rectangle.hpp>
+#include <com/sun/star/awt/Size.hpp>
 #include <com/sun/star/beans/XPropertySet.hpp>
 #include <com/sun/star/chart/XAxisXSupplier.hpp>
 #include <com/sun/star/chart/XAxisYSupplier.hpp>
@@ -289,6 +290,9 @@ class ReportWriter {
       Reference<css::beans::XPropertySet>(chart->getTitle(), UNO_QUERY_THROW)
           ->setPropertyValue("String", uno::Any(U(info.title)));
     Reference<css::beans::XPropertySet> diagram(chart->getDiagram(), UNO_QUERY_THROW);
+    // Points only, small: a scatter of cases, not a line through them.
+    diagram->setPropertyValue("Lines", uno::Any(false));
+    diagram->setPropertyValue("SymbolSize", uno::Any(css::awt::Size(150, 150)));
     diagram->setPropertyValue("HasXAxisTitle", uno::Any(!info.xAxisTitle.empty()));
     diagram->setPropertyValue("HasYAxisTitle", uno::Any(!info.yAxisTitle.empty()));
     if (!info.xAxisTitle.empty())
