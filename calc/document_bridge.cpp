@@ -12,6 +12,7 @@
 #include <com/sun/star/awt/Point.hpp>
 #include <com/sun/star/awt/Rectangle.hpp>
 #include <com/sun/star/awt/Size.hpp>
+#include <com/sun/star/awt/XWindow2.hpp>
 #include <com/sun/star/beans/XPropertySet.hpp>
 #include <com/sun/star/chart/XAxisXSupplier.hpp>
 #include <com/sun/star/chart/XAxisYSupplier.hpp>
@@ -20,6 +21,8 @@
 #include <com/sun/star/container/XIndexAccess.hpp>
 #include <com/sun/star/container/XNamed.hpp>
 #include <com/sun/star/document/XEmbeddedObjectSupplier.hpp>
+#include <com/sun/star/frame/XController.hpp>
+#include <com/sun/star/frame/XFrame.hpp>
 #include <com/sun/star/frame/XModel.hpp>
 #include <com/sun/star/lang/Locale.hpp>
 #include <com/sun/star/lang/XMultiServiceFactory.hpp>
@@ -479,12 +482,16 @@ StageTimes DocumentBridge::Run(const Settings& settings, bool overWrite, std::st
   for (const ChartInfo& info : charts) writer.Chart(sheet, info, sheetNames);
   times.charts = Seconds(clock);
 
-  // Leave the report's first cell selected on its sheet, as after a paste.
+  // Show the report with its first cell selected, as after a paste. Only in a
+  // view someone sees: switching the sheet of a hidden view renders every
+  // chart on it for nothing (minutes for a large scatter matrix).
   Reference<css::frame::XModel> model(doc_, css::uno::UNO_QUERY);
-  if (model.is()) {
-    Reference<css::sheet::XSpreadsheetView> view(model->getCurrentController(), css::uno::UNO_QUERY);
-    Reference<css::view::XSelectionSupplier> select(view, css::uno::UNO_QUERY);
-    if (view.is() && select.is()) {
+  Reference<css::frame::XController> controller = model.is() ? model->getCurrentController() : nullptr;
+  if (controller.is() && controller->getFrame().is()) {
+    Reference<css::awt::XWindow2> window(controller->getFrame()->getContainerWindow(), css::uno::UNO_QUERY);
+    Reference<css::sheet::XSpreadsheetView> view(controller, css::uno::UNO_QUERY);
+    Reference<css::view::XSelectionSupplier> select(controller, css::uno::UNO_QUERY);
+    if (window.is() && window->isVisible() && view.is() && select.is()) {
       view->setActiveSheet(sheet);
       select->select(uno::Any(sheet->getCellByPosition(report.left - 1, report.top - 1)));
     }
