@@ -148,6 +148,9 @@ class ReferenceCases(CalcCase):
         if m in ("simple", "partial"):
             r = rep.find("Correlation Matrix (R)" if m == "simple" else "Partial Correlation Matrix (R)")
             self.square(rep, r, c["R"], "R")
+            # The report's look came along: bold titles, coefficients shown with four decimals.
+            self.assertEqual(sheet.getCellByPosition(0, r - 1).CharWeight, 150.0)
+            self.assertEqual(sheet.getCellByPosition(2, r + 1).String, "%.4f" % c["R"][0][1])
             self.square(rep, rep.find("t Statistic", r), c["T"], "t")
             self.square(rep, rep.find("Correlation Significance (P)", r), c["P"], "P", True)
             k = len(c["x"]) if m == "simple" else 0
