@@ -1,0 +1,172 @@
+"""A headless LibreOffice with the extension installed in a fresh profile.
+
+Used by the extension's tests, its benchmark and the render check. Run with
+Debian's /usr/bin/python3 (it has the uno module). As root, unopkg and soffice
+run as the user nobody (unopkg refuses per-user installs as root); the client
+talks to the office over a loopback socket, which works across users.
+
+    with OfficeSession(oxt_path) as office:
+        doc = office.new_calc()
+        corr = office.create_service(doc)
+"""
+import os
+import shutil
+import signal
+import socket
+import sys
+import subprocess
+import tempfile
+import time
+
+SERVICE = "org.numerolith.NMLCorrelation.clsCorrelation"
+
+
+def _free_port():
+    with socket.socket(socket.AF_INET, socket.SOCK_STREAM) as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+class OfficeSession:
+    def __init__(self, oxt, timings=False, log=None):
+        self.oxt = os.path.abspath(oxt)
+        self.timings = timings
+        self.log_path = log
+        self.proc = None
+        self.tmp = None
+        self.ctx = None
+        self.desktop = None
+
+    # -- life cycle -------------------------------------------------------
+    def __enter__(self):
+        try:
+            self.start()
+        except BaseException:
+            self.stop()
+            raise
+        return self
+
+    def __exit__(self, *exc):
+        self.stop()
+
+    def _as_user(self, argv):
+        if os.geteuid() == 0:
+            return ["runuser", "-u", "nobody", "--"] + argv
+        return argv
+
+    def start(self):
+        # A test run that is stopped (ctest's timeout) still shuts the office down.
+        signal.signal(signal.SIGTERM, lambda *_: sys.exit(143))
+        self.tmp = tempfile.mkdtemp(prefix="nml-calc-")
+        os.chmod(self.tmp, 0o755)
+        home = os.path.join(self.tmp, "home")
+        profile = os.path.join(self.tmp, "profile")
+        os.makedirs(home)
+        os.makedirs(profile)
+        oxt = os.path.join(self.tmp, "nmlcorrelation.oxt")
+        shutil.copy(self.oxt, oxt)
+        if os.geteuid() == 0:
+            import pwd
+            pw = pwd.getpwnam("nobody")
+            for d in (self.tmp, home, profile, oxt):
+                os.chown(d, pw.pw_uid, pw.pw_gid)
+        self.profile_url = "file://" + profile
+        env = dict(os.environ, HOME=home)
+        subprocess.run(self._as_user(["env", "HOME=" + home, "unopkg", "add", "-s",
+                                      "-env:UserInstallation=" + self.profile_url, oxt]),
+                       check=True, env=env, cwd=self.tmp, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, timeout=120)
+        port = _free_port()
+        self.log_path = self.log_path or os.path.join(self.tmp, "soffice.log")
+        with open(self.log_path, "w"):
+            os.chmod(self.log_path, 0o666)
+        log = open(self.log_path, "a")
+        argv = ["env", "HOME=" + home] + (["NMLCORR_TIMINGS=1"] if self.timings else []) + [
+            "soffice", "--headless", "--invisible", "--norestore", "--nologo", "--nodefault",
+            "-env:UserInstallation=" + self.profile_url,
+            "--accept=socket,host=127.0.0.1,port=%d;urp;StarOffice.ComponentContext" % port]
+        if os.environ.get("NML_OFFICE_DISPLAY"):  # with a display: show the office (dialog trials)
+            argv = [a for a in argv if a not in ("--headless", "--invisible")]
+        with log:
+            self.proc = subprocess.Popen(self._as_user(argv), env=env, cwd=self.tmp, stdout=log, stderr=log,
+                                         start_new_session=True)
+        # The client needs the extension's types: point it at the same profile.
+        os.environ["UserInstallation"] = self.profile_url
+        import uno  # noqa: E402  (after UserInstallation is set)
+        local = uno.getComponentContext()
+        resolver = local.ServiceManager.createInstanceWithContext("com.sun.star.bridge.UnoUrlResolver", local)
+        url = "uno:socket,host=127.0.0.1,port=%d;urp;StarOffice.ComponentContext" % port
+        deadline = time.monotonic() + 60
+        while True:
+            try:
+                self.ctx = resolver.resolve(url)
+                break
+            except Exception:
+                if self.proc.poll() is not None or time.monotonic() > deadline:
+                    raise RuntimeError("LibreOffice did not start; see " + self.log_path)
+                time.sleep(0.2)
+        self.desktop = self.ctx.ServiceManager.createInstanceWithContext("com.sun.star.frame.Desktop", self.ctx)
+
+    def stop(self):
+        if self.desktop is not None:
+            try:
+                self.desktop.terminate()
+            except Exception:
+                pass  # the bridge goes down with the office
+            self.desktop = None
+        if self.proc is not None:
+            try:
+                self.proc.wait(timeout=20)
+            except subprocess.TimeoutExpired:
+                pass
+            try:  # soffice.bin and anything else the wrapper started
+                os.killpg(self.proc.pid, signal.SIGKILL)
+            except (ProcessLookupError, PermissionError):
+                pass
+            self.proc.wait()
+            self.proc = None
+        if self.tmp and not os.environ.get("NML_KEEP_PROFILE"):
+            shutil.rmtree(self.tmp, ignore_errors=True)
+            self.tmp = None
+
+    # -- helpers ----------------------------------------------------------
+    @staticmethod
+    def props(**kw):
+        import uno
+        from com.sun.star.beans import PropertyValue
+        out = []
+        for k, v in kw.items():
+            p = PropertyValue()
+            p.Name, p.Value = k, v
+            out.append(p)
+        return tuple(out)
+
+    def new_calc(self, hidden=True):
+        return self.desktop.loadComponentFromURL("private:factory/scalc", "_blank", 0, self.props(Hidden=hidden))
+
+    def create_service(self, doc=None):
+        smgr = self.ctx.ServiceManager
+        args = (doc,) if doc is not None else ()
+        return smgr.createInstanceWithArgumentsAndContext(SERVICE, args, self.ctx)
+
+
+def load_csv(doc, sheet_name, path):
+    """Fills a sheet from a CSV whose first row holds names, in one block."""
+    import csv
+    with open(path, newline="") as f:
+        rows = list(csv.reader(f))
+    data = [tuple(rows[0])] + [tuple(float(v) if _is_number(v) else v for v in r) for r in rows[1:]]
+    sheets = doc.Sheets
+    if not sheets.hasByName(sheet_name):
+        sheets.insertNewByName(sheet_name, sheets.Count)
+    sheet = sheets.getByName(sheet_name)
+    rng = sheet.getCellRangeByPosition(0, 0, len(data[0]) - 1, len(data) - 1)
+    rng.setDataArray(tuple(data))
+    return rows[0], len(data)
+
+
+def _is_number(v):
+    try:
+        float(v)
+        return True
+    except ValueError:
+        return False
