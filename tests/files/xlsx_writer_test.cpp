@@ -281,3 +281,41 @@ TEST_F(WriterTest, ReplacesAnExistingFileKeepingItsPermissions) {
 
 }  // namespace
 }  // namespace nml::files
+
+namespace nml::files {
+namespace {
+
+// Where a save goes: through links to their targets, never into something
+// that is not a regular file, with the mode a new file gets, and with room
+// for the temporary name beside an output whose name is at the length limit.
+TEST_F(WriterTest, OutputPathsAreResolvedAndCheckedBeforeWriting) {
+  namespace fs = std::filesystem;
+  const std::string target = dir_.File("target.xlsx");
+  testing::WriteFile(target, "old");
+  fs::create_symlink(target, dir_.File("link.xlsx"));
+  fs::create_symlink("missing.xlsx", dir_.File("dangling.xlsx"));
+  ASSERT_EQ(::mkfifo(dir_.File("fifo.xlsx").c_str(), 0600), 0);
+  const std::string longName = std::string(250, 'n') + ".xlsx";  // 255 bytes
+
+  SaveWorkbook(*book_, dir_.File("link.xlsx"));
+  EXPECT_TRUE(fs::is_symlink(dir_.File("link.xlsx")));
+  EXPECT_EQ(ReadXlsx(*readApp_, target)->SheetList()[0]->Store().Get(2, 2), Variant(1.5));
+  SaveWorkbook(*book_, dir_.File("dangling.xlsx"));
+  EXPECT_TRUE(fs::is_symlink(dir_.File("dangling.xlsx")));
+  EXPECT_TRUE(fs::is_regular_file(dir_.File("missing.xlsx")));
+  ExpectFileError([&] { SaveWorkbook(*book_, dir_.File("fifo.xlsx")); }, kWriteFailed, {"fifo.xlsx", "not a regular"});
+  EXPECT_TRUE(fs::is_fifo(dir_.File("fifo.xlsx")));
+  ExpectFileError([&] { SaveWorkbook(*book_, "/dev/null"); }, kWriteFailed, {"null", "not a regular"});
+
+  const mode_t mask = ::umask(022);
+  SaveWorkbook(*book_, dir_.File(longName));
+  ::umask(mask);
+  struct stat st {};
+  ASSERT_EQ(::stat(dir_.File(longName).c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0644u);
+  for (const auto& entry : fs::directory_iterator(dir_.Path()))
+    EXPECT_EQ(entry.path().filename().string().find(".nmlcorr-"), std::string::npos) << entry.path();
+}
+
+}  // namespace
+}  // namespace nml::files
