@@ -41,16 +41,6 @@ constexpr double kChartBaseWidthPx = 480.0;
 constexpr double kChartBaseHeightPx = 288.0;
 constexpr double kPixelsPerPoint = 96.0 / 72.0;
 
-/// A sheet-qualified absolute reference: 'My data'!$A$2:$A$101.
-std::string SheetReference(const std::string& sheetName, const host::CellRect& rect) {
-  std::string quoted = "'";
-  for (const char c : sheetName) {
-    quoted.push_back(c);
-    if (c == '\'') quoted.push_back('\'');
-  }
-  return "=" + quoted + "'!" + host::AbsoluteAddress(rect);
-}
-
 /// Text for a chart or axis title; a leading "=" would make it a cell reference.
 std::string TitleText(const std::string& text) { return (!text.empty() && text.front() == '=') ? " " + text : text; }
 
@@ -334,24 +324,41 @@ void XlsxWriter::WriteChart(const host::Worksheet& sheet, lxw_worksheet* ws, con
   const std::string which = fileName_ + ": sheet \"" + sheet.Name() + "\" chart " + std::to_string(number);
   if (!chart.anchor || chart.anchor->Worksheet().get() != &sheet)
     RaiseFileError(kChartNotWritable, which + " has no anchor cell on its sheet");
-  auto seriesReference = [&](const host::RangeRef& series, const char* what) {
+  struct SeriesCells {
+    std::string sheet;
+    host::CellRect rect;
+  };
+  auto seriesCells = [&](const host::RangeRef& series, const char* what) {
     if (!series) RaiseFileError(kChartNotWritable, which + " has no " + what + " series");
     const host::WorksheetRef seriesSheet = series->Worksheet();
     if (!seriesSheet || seriesSheet->Parent().get() != &book_)
       RaiseFileError(kChartNotWritable, which + ": the " + what + " series lies in another workbook");
-    return SheetReference(seriesSheet->Name(), series->Rects().front());
+    return SeriesCells{seriesSheet->Name(), series->Rects().front()};
   };
-  const std::string x = seriesReference(chart.firstSeries, "first");
-  const std::string y = seriesReference(chart.secondSeries, "second");
+  const SeriesCells x = seriesCells(chart.firstSeries, "first");
+  const SeriesCells y = seriesCells(chart.secondSeries, "second");
 
   lxw_chart* c = workbook_add_chart(wb_, LXW_CHART_SCATTER);
   if (!c) RaiseFileError(kWriteFailed, "cannot write " + fileName_ + ": out of memory");
-  lxw_chart_series* series = chart_add_series(c, x.c_str(), y.c_str());
-  if (!series) RaiseFileError(kChartNotWritable, which + ": the series references are not accepted");
+  lxw_chart_series* series = chart_add_series(c, nullptr, nullptr);
+  if (!series) RaiseFileError(kWriteFailed, "cannot write " + fileName_ + ": out of memory");
+  // The series are given by sheet name and cells rather than as formula text:
+  // the library quotes the name itself, and finds the sheet again by that
+  // name (a name with ' or ! in a formula it cannot parse back, and warns).
+  auto setCells = [&](void (*set)(lxw_chart_series*, const char*, lxw_row_t, lxw_col_t, lxw_row_t, lxw_col_t),
+                      const SeriesCells& cells) {
+    set(series, cells.sheet.c_str(), static_cast<lxw_row_t>(cells.rect.top - 1),
+        static_cast<lxw_col_t>(cells.rect.left - 1), static_cast<lxw_row_t>(cells.rect.bottom - 1),
+        static_cast<lxw_col_t>(cells.rect.right - 1));
+  };
+  setCells(&chart_series_set_categories, x);
+  setCells(&chart_series_set_values, y);
   // The series refer to the cells; no copy of the data goes into the chart
   // (a reader recalculates it), which keeps large series cheap.
   if (series->categories) series->categories->ignore_cache = LXW_TRUE;
   if (series->values) series->values->ignore_cache = LXW_TRUE;
+  if (!series->categories || !series->values || !series->categories->formula || !series->values->formula)
+    RaiseFileError(kChartNotWritable, which + ": the series references are not accepted");
   chart_series_set_marker_type(series, LXW_CHART_MARKER_CIRCLE);
   chart_series_set_marker_size(series, 3);
 

@@ -319,3 +319,26 @@ TEST_F(WriterTest, OutputPathsAreResolvedAndCheckedBeforeWriting) {
 
 }  // namespace
 }  // namespace nml::files
+
+namespace nml::files {
+namespace {
+
+// Sheet names with ' and ! in chart series: the references come out right
+// and the library has nothing to say on standard error.
+TEST_F(WriterTest, ChartsOnSheetsWithQuotesAndBangsWriteNothingToStandardError) {
+  data_->SetName("Q1!'s");
+  support::ChartMaker maker;
+  maker.Anchor = report_->Cells(1, 1);
+  maker.FirstSeries = data_->GetRange("A2:A6");
+  maker.SecondSeries = data_->GetRange("B2:B6");
+  maker.Build();
+  ::testing::internal::CaptureStderr();
+  SaveWorkbook(*book_, dir_.File("bang.xlsx"));
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+  const std::string chart = testing::ZipEntries(dir_.File("bang.xlsx"))["xl/charts/chart1.xml"];
+  EXPECT_NE(chart.find("<c:f>'Q1!''s'!$A$2:$A$6</c:f>"), std::string::npos) << chart;
+  EXPECT_NE(chart.find("<c:f>'Q1!''s'!$B$2:$B$6</c:f>"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace nml::files
