@@ -24,6 +24,7 @@
 #include "host/files/file_errors.h"
 #include "host/files/temp_file.h"
 #include "host/files/utf8.h"
+#include "host/files/xml_text.h"
 #include "host/files/zip_archive.h"
 #include "host/files/zip_package_writer.h"
 #include "host/range.h"
@@ -42,7 +43,10 @@ constexpr double kChartBaseHeightPx = 288.0;
 constexpr double kPixelsPerPoint = 96.0 / 72.0;
 
 /// Text for a chart or axis title; a leading "=" would make it a cell reference.
-std::string TitleText(const std::string& text) { return (!text.empty() && text.front() == '=') ? " " + text : text; }
+std::string TitleText(const std::string& text) {
+  const std::string plain = PlainXmlText(text);
+  return (!plain.empty() && plain.front() == '=') ? " " + plain : plain;
+}
 
 /// Digits left of the decimal point of |v| (at least 1).
 int IntegerDigits(double v) {
@@ -201,6 +205,10 @@ void XlsxWriter::WriteSheet(const host::Worksheet& sheet, lxw_worksheet* ws) {
   // The file format holds at most 32,767 characters in a cell; cutting the
   // text would lose data silently.
   auto checkLength = [&](const std::string& text, std::int32_t row, std::int32_t col) {
+    // Text goes to the library as a C string, where a NUL would cut it short.
+    if (text.find('\0') != std::string::npos)
+      RaiseFileError(kCellNotWritable, fileName_ + ": sheet \"" + sheet.Name() + "\" cell " + host::ColumnLetters(col) +
+                                           std::to_string(row) + ": text with a NUL character");
     if (text.size() <= kMaxTextLength || CountCharacters(text) <= kMaxTextLength) return;
     RaiseFileError(kCellNotWritable, fileName_ + ": sheet \"" + sheet.Name() + "\" cell " + host::ColumnLetters(col) +
                                          std::to_string(row) + ": text longer than 32,767 characters");
@@ -214,7 +222,9 @@ void XlsxWriter::WriteSheet(const host::Worksheet& sheet, lxw_worksheet* ws) {
 
     const lxw_row_t r = static_cast<lxw_row_t>(row - 1);
     const lxw_col_t c = static_cast<lxw_col_t>(col - 1);
-    const std::string* formula = store.Formula(row, col);
+    const std::string* formulaText = store.Formula(row, col);
+    const std::string formulaPlain = formulaText ? PlainXmlText(*formulaText) : std::string();
+    const std::string* formula = formulaText ? &formulaPlain : nullptr;
     lxw_error error = LXW_NO_ERROR;
     if (formula && !formula->empty()) {
       switch (value.Kind()) {
@@ -232,7 +242,8 @@ void XlsxWriter::WriteSheet(const host::Worksheet& sheet, lxw_worksheet* ws) {
           break;
         case VarKind::kText:
           checkLength(value.Text(), row, col);
-          error = worksheet_write_formula_str(ws, r, c, formula->c_str(), info.format, value.Text().c_str());
+          error = worksheet_write_formula_str(ws, r, c, formula->c_str(), info.format,
+                                              PlainXmlText(value.Text()).c_str());
           textWidth(row, col, TextChars(value.Text()) * boldFactor, info.spillsRight);
           break;
         case VarKind::kErrorValue:
@@ -263,7 +274,7 @@ void XlsxWriter::WriteSheet(const host::Worksheet& sheet, lxw_worksheet* ws) {
         const std::string& text = value.Text();
         checkLength(text, row, col);
         error = text.empty() ? (info.format ? worksheet_write_blank(ws, r, c, info.format) : LXW_NO_ERROR)
-                             : worksheet_write_string(ws, r, c, text.c_str(), info.format);
+                             : worksheet_write_string(ws, r, c, CellText(text).c_str(), info.format);
         textWidth(row, col, TextChars(text) * boldFactor, info.spillsRight);
         break;
       }
@@ -333,7 +344,7 @@ void XlsxWriter::WriteChart(const host::Worksheet& sheet, lxw_worksheet* ws, con
     const host::WorksheetRef seriesSheet = series->Worksheet();
     if (!seriesSheet || seriesSheet->Parent().get() != &book_)
       RaiseFileError(kChartNotWritable, which + ": the " + what + " series lies in another workbook");
-    return SeriesCells{seriesSheet->Name(), series->Rects().front()};
+    return SeriesCells{PlainXmlText(seriesSheet->Name()), series->Rects().front()};
   };
   const SeriesCells x = seriesCells(chart.firstSeries, "first");
   const SeriesCells y = seriesCells(chart.secondSeries, "second");
@@ -407,7 +418,7 @@ void XlsxWriter::Write(lxw_workbook* wb) {
   wb_ = wb;
   const host::WorksheetRef active = book_.ActiveSheet();
   for (const host::WorksheetRef& sheet : book_.SheetList()) {
-    lxw_worksheet* ws = workbook_add_worksheet(wb, sheet->Name().c_str());
+    lxw_worksheet* ws = workbook_add_worksheet(wb, PlainXmlText(sheet->Name()).c_str());
     if (!ws) {
       RaiseFileError(kWriteFailed, "cannot write " + fileName_ + ": the sheet name \"" + sheet->Name() +
                                        "\" is not accepted");

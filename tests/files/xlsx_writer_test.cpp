@@ -342,3 +342,42 @@ TEST_F(WriterTest, ChartsOnSheetsWithQuotesAndBangsWriteNothingToStandardError) 
 
 }  // namespace
 }  // namespace nml::files
+
+namespace nml::files {
+namespace {
+
+// Characters XML cannot hold, in cells (which escape them and read back
+// exactly), in a sheet name and chart titles (which replace them): every
+// part still parses, for Python's XML parser and for openpyxl.
+TEST_F(WriterTest, TextXmlCannotHoldIsEscapedOrReplaced) {
+  const std::vector<std::string> texts = {"x\x01y", "tab\there", "p\xEF\xBF\xBEq\xEF\xBF\xBF", "_x0041_", "_X0041_ _x41_",
+                                          "a_x005F_b", "\x1F"};
+  for (std::size_t i = 0; i < texts.size(); ++i) report_->Store().Set(static_cast<std::int32_t>(i) + 1, 3, Variant(texts[i]));
+  report_->SetName("Ctl\x02\xEF\xBF\xBF");
+  support::ChartMaker maker;
+  maker.Anchor = report_->Cells(1, 5);
+  maker.FirstSeries = report_->GetRange("A2:A6");
+  maker.SecondSeries = report_->GetRange("B2:B6");
+  maker.Title = "T\x01\xEF\xBF\xBE";
+  maker.Build();
+  for (const bool streaming : {true, false}) {  // inline strings, shared strings
+    const auto back = SaveAndRead(streaming ? "ctl.xlsx" : "ctl-shared.xlsx", SaveOptions{streaming});
+    for (std::size_t i = 0; i < texts.size(); ++i)
+      EXPECT_EQ(back->SheetList()[1]->Store().Get(static_cast<std::int32_t>(i) + 1, 3), Variant(texts[i])) << i;
+    EXPECT_EQ(back->SheetList()[1]->Name(), "Ctl\xEF\xBF\xBD\xEF\xBF\xBD");
+  }
+
+  if (RunCommand("/usr/bin/python3 -c 'import openpyxl'") != 0) GTEST_SKIP() << "no /usr/bin/python3 with openpyxl";
+  const std::string py =
+      "/usr/bin/python3 -c \"import sys, zipfile, openpyxl, xml.etree.ElementTree as ET\n"
+      "z = zipfile.ZipFile(sys.argv[1])\n"
+      "[ET.fromstring(z.read(n)) for n in z.namelist() if n.endswith(('.xml', '.rels'))]\n"
+      "openpyxl.load_workbook(sys.argv[1])\" '" + dir_.File("ctl.xlsx") + "'";
+  EXPECT_EQ(RunCommand(py), 0);
+
+  report_->Store().Set(9, 3, Variant(std::string("cut\0here", 8)));
+  ExpectFileError([&] { SaveWorkbook(*book_, dir_.File("nul.xlsx")); }, kCellNotWritable, {"C9", "NUL"});
+}
+
+}  // namespace
+}  // namespace nml::files
