@@ -245,6 +245,29 @@ std::string ClaimSize(std::string zip, const std::string& name, std::uint32_t cl
   return zip;
 }
 
+// A small file whose text, spelled out into cells or styles, would take far
+// more memory than the file holds: refused before it is built.
+TEST_F(HostileTest, RepeatedSharedStringsAndNumberFormats) {
+  const std::string big(std::size_t{1} << 20, '0');  // 1 MiB that deflates to almost nothing
+  std::string rows;
+  for (int r = 1; r <= 200; ++r) rows += "<row r=\"" + std::to_string(r) + "\"><c t=\"s\"><v>0</v></c></row>";
+  ExpectFileError([&] { Read(MakeZip(Workbook({{"S", SheetXml(rows)}}, "<sst><si><t>" + big + "</t></si></sst>"))); },
+                  kInflateLimit, {"shared strings", "four times"});
+
+  std::string xfs;
+  for (const char* align : {"left", "center", "right", "general"})
+    xfs += std::string("<xf numFmtId=\"164\"><alignment horizontal=\"") + align + "\"/></xf>";
+  Entries parts = Workbook({{"S", SheetXml("")}});
+  for (auto& [name, content] : parts)
+    if (name == "xl/_rels/workbook.xml.rels")
+      content.insert(content.rfind("</Relationships>"),
+                     "<Relationship Id=\"rIdT\" Type=\"" + kRel + "/styles\" Target=\"styles.xml\"/>");
+  parts.emplace_back("xl/styles.xml", std::string("<styleSheet xmlns=\"") + kMain +
+                                          "\"><numFmts><numFmt numFmtId=\"164\" formatCode=\"" + big +
+                                          "\"/></numFmts><cellXfs>" + xfs + "</cellXfs></styleSheet>");
+  ExpectFileError([&] { Read(MakeZip(parts)); }, kInflateLimit, {"xl/styles.xml", "number formats"});
+}
+
 TEST(XlsxNumbers, TooSmallForADoubleReadAsTheValueTheyRoundTo) {
   auto app = host::Application::Create();
   const auto book = ReadXlsxBytes(
