@@ -290,6 +290,18 @@ TEST_F(HostileTest, DecompressionBombs) {
   ExpectFileError([&] { Read(many, small); }, kInflateLimit, {"1536 KiB in all"});
   EXPECT_NO_THROW(Read(many, InflateLimits{1 << 20, 2 << 20}));
   app_->Workbooks()->Close(app_->ActiveWorkbook());
+  // A part of real numbers (packing about 3 to 1) may pass the per-part
+  // limit up to the total one; padding of the same size may not.
+  std::string numbers;
+  std::uint64_t x = 12345;
+  for (int r = 1; numbers.size() < (3u << 20); ++r) {
+    x = x * 6364136223846793005u + 1442695040888963407u;
+    numbers += "<row r=\"" + std::to_string(r) + "\"><c><v>" + std::to_string(x >> 11) + "</v></c></row>";
+  }
+  const InflateLimits roomy{1 << 20, 8 << 20};
+  EXPECT_NO_THROW(Read(MakeZip(Workbook({{"N", SheetXml(numbers)}})), roomy));
+  app_->Workbooks()->Close(app_->ActiveWorkbook());
+  ExpectFileError([&] { Read(MakeZip(Workbook({{"S", PaddedSheet(3 << 20)}})), roomy); }, kInflateLimit, {"1 MiB"});
 }
 
 TEST_F(HostileTest, ABombWhoseHeadersLieAboutItsSize) {
