@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "host/format_table.h"
+#include "host/formula_shift.h"
 #include "host/reference_parser.h"
 
 namespace nml::host {

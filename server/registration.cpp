@@ -15,6 +15,7 @@
 #include <new>
 #include <system_error>
 
+#include "common/file_replacement.h"
 #include "server/module.h"
 #include "server/nmlcorrelation_server.h"
 
@@ -73,7 +74,6 @@ class FolderLock {
   FolderLock(const FolderLock&) = delete;
   FolderLock& operator=(const FolderLock&) = delete;
   int Error() const { return error_; }
-  int Fd() const { return fd_; }
 
  private:
   int fd_ = -1;
@@ -128,45 +128,17 @@ bool ReadText(const std::string& path, std::string& text, bool& exists, std::str
   return true;
 }
 
-bool WriteAll(int fd, std::string_view text) {
-  while (!text.empty()) {
-    const ssize_t put = ::write(fd, text.data(), text.size());
-    if (put < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    text.remove_prefix(static_cast<std::size_t>(put));
+// Replaces the file at path by text, so that the file is always either the
+// old or the new text.
+bool ReplaceFile(const std::string& path, const std::string& folder, std::string_view text, std::string& error) {
+  FileReplacement out(path);
+  if (out.Open() && out.Write(text) && out.Commit()) return true;
+  switch (out.FailedStep()) {
+    case FileReplacement::Step::kCreate: error = Failure("cannot create a temporary file in", folder, out.Errno()); break;
+    case FileReplacement::Step::kReplace: error = Failure("cannot replace the registry", path, out.Errno()); break;
+    default: error = Failure("cannot write", out.TemporaryPath(), out.Errno()); break;
   }
-  return true;
-}
-
-// Replaces the file at path by text: a temporary file in the same folder,
-// written and flushed to disk, then renamed over the old one (and the folder
-// flushed), so that the file is always either the old or the new text.
-bool ReplaceFile(const std::string& path, const std::string& folder, int folderFd, std::string_view text,
-                 std::string& error) {
-  std::string temp = folder + "/." + fs::path(path).filename().string() + ".XXXXXX";
-  const int fd = ::mkstemp(temp.data());
-  if (fd < 0) {
-    error = Failure("cannot create a temporary file in", folder, errno);
-    return false;
-  }
-  struct stat old {};
-  const mode_t mode = ::stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644;
-  const bool written = ::fchmod(fd, mode) == 0 && WriteAll(fd, text) && ::fsync(fd) == 0;
-  const int writeError = errno;
-  if (::close(fd) != 0 || !written) {
-    error = Failure("cannot write", temp, written ? errno : writeError);
-    ::unlink(temp.c_str());
-    return false;
-  }
-  if (::rename(temp.c_str(), path.c_str()) != 0) {
-    error = Failure("cannot replace the registry", path, errno);
-    ::unlink(temp.c_str());
-    return false;
-  }
-  if (folderFd >= 0) ::fsync(folderFd);
-  return true;
+  return false;
 }
 
 // The file the registry path names: symbolic links are followed, so that
@@ -264,7 +236,7 @@ HRESULT UpdateRegistry(Change change) {
     SetLastErrorText({});
     return S_OK;
   }
-  if (!ReplaceFile(path, folder, lock.Fd(), after, error)) {
+  if (!ReplaceFile(path, folder, after, error)) {
     SetLastErrorText(error);
     return SELFREG_E_CLASS;
   }

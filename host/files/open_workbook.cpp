@@ -6,7 +6,7 @@
 #include "host/files/file_errors.h"
 #include "host/files/xlsx_reader.h"
 
-namespace nml::files {
+namespace nml::host::files {
 
 host::WorkbookRef OpenWorkbook(host::Application& app, const std::string& path) {
   std::string ext = std::filesystem::path(path).extension().string();
@@ -22,4 +22,4 @@ host::WorkbookRef OpenWorkbook(host::Application& app, const std::string& path) 
                      " (open a .csv, .xlsx or .xlsm file)");
 }
 
-}  // namespace nml::files
+}  // namespace nml::host::files

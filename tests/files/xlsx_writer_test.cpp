@@ -18,7 +18,7 @@
 #include "host/files/xlsx_reader.h"
 #include "host/format_table.h"
 
-namespace nml::files {
+namespace nml::host::files {
 namespace {
 
 using testing::ExpectFileError;
@@ -280,9 +280,9 @@ TEST_F(WriterTest, ReplacesAnExistingFileKeepingItsPermissions) {
 }
 
 }  // namespace
-}  // namespace nml::files
+}  // namespace nml::host::files
 
-namespace nml::files {
+namespace nml::host::files {
 namespace {
 
 // Where a save goes: through links to their targets, never into something
@@ -318,9 +318,9 @@ TEST_F(WriterTest, OutputPathsAreResolvedAndCheckedBeforeWriting) {
 }
 
 }  // namespace
-}  // namespace nml::files
+}  // namespace nml::host::files
 
-namespace nml::files {
+namespace nml::host::files {
 namespace {
 
 // Sheet names with ' and ! in chart series: the references come out right
@@ -341,9 +341,9 @@ TEST_F(WriterTest, ChartsOnSheetsWithQuotesAndBangsWriteNothingToStandardError) 
 }
 
 }  // namespace
-}  // namespace nml::files
+}  // namespace nml::host::files
 
-namespace nml::files {
+namespace nml::host::files {
 namespace {
 
 // Characters XML cannot hold, in cells (which escape them and read back
@@ -380,4 +380,4 @@ TEST_F(WriterTest, TextXmlCannotHoldIsEscapedOrReplaced) {
 }
 
 }  // namespace
-}  // namespace nml::files
+}  // namespace nml::host::files
