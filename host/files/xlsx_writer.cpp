@@ -352,7 +352,12 @@ using FileHandle = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
 /// package through our own, faster and checked, packaging step. The library
 /// never checks its writes to that file; its error flag is checked here.
 FileHandle TakeRows(lxw_worksheet* ws, const std::string& fileName) {
-  if (!ws->optimize || ws->dim_rowmin == LXW_ROW_MAX || !ws->optimize_tmpfile) return FileHandle(nullptr, &std::fclose);
+  if (!ws->optimize || !ws->optimize_tmpfile) return FileHandle(nullptr, &std::fclose);
+  if (ws->dim_rowmin == LXW_ROW_MAX) {  // no rows: the library never reads (nor closes) the file
+    std::fclose(ws->optimize_tmpfile);
+    ws->optimize_tmpfile = nullptr;
+    return FileHandle(nullptr, &std::fclose);
+  }
   lxw_worksheet_write_single_row(ws);  // the row still held in memory
   std::FILE* standIn = std::fopen("/dev/null", "rb");
   if (!standIn) RaiseFileError(kWriteFailed, "cannot write " + fileName + ": " + std::strerror(errno));
@@ -364,6 +369,29 @@ FileHandle TakeRows(lxw_worksheet* ws, const std::string& fileName) {
                                      (errno ? std::string(" (") + std::strerror(errno) + ")" : std::string()));
   return rows;
 }
+
+/// Closes the row files of the library's worksheets when a save stops before
+/// the workbook is closed: the library frees a worksheet without closing its
+/// row file, which would leak a descriptor for every failed save.
+class RowFilesGuard {
+ public:
+  explicit RowFilesGuard(const std::vector<lxw_worksheet*>& sheets) : sheets_(sheets) {}
+  ~RowFilesGuard() {
+    if (!armed_) return;
+    for (lxw_worksheet* ws : sheets_)
+      if (ws->optimize_tmpfile) {
+        std::fclose(ws->optimize_tmpfile);
+        ws->optimize_tmpfile = nullptr;
+      }
+  }
+  RowFilesGuard(const RowFilesGuard&) = delete;
+  RowFilesGuard& operator=(const RowFilesGuard&) = delete;
+  void Release() { armed_ = false; }
+
+ private:
+  const std::vector<lxw_worksheet*>& sheets_;
+  bool armed_ = true;
+};
 
 /// True when an XML part ends with the end tag of its root element (or its
 /// root is an empty-element tag). The library writes every part through a
@@ -496,8 +524,10 @@ void SaveWorkbook(const host::Workbook& book, const std::string& path, const Sav
     std::unique_ptr<lxw_workbook, WorkbookCloser> wb(workbook_new_opt(parts.Path().c_str(), &lxwOptions));
     if (!wb) RaiseFileError(kWriteFailed, "cannot write " + fileName + ": the workbook cannot be created");
     XlsxWriter writer(book, app->Formats(), fileName);
+    RowFilesGuard guard(writer.Sheets());
     writer.Write(wb.get());
     for (lxw_worksheet* ws : writer.Sheets()) rows.push_back(TakeRows(ws, fileName));
+    guard.Release();
     const lxw_error closed = workbook_close(wb.release());  // frees the workbook whatever the outcome
     if (closed != LXW_NO_ERROR)
       RaiseFileError(kWriteFailed, "cannot write " + fileName + ": " + lxw_strerror(closed));

@@ -381,3 +381,27 @@ TEST_F(WriterTest, TextXmlCannotHoldIsEscapedOrReplaced) {
 
 }  // namespace
 }  // namespace nml::host::files
+
+namespace nml::host::files {
+namespace {
+
+std::size_t OpenDescriptors() {
+  return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
+                                                std::filesystem::directory_iterator()));
+}
+
+// Saves that succeed with an empty sheet, and saves that fail half-way, leave
+// no descriptor open (the server saves many times in one process).
+TEST_F(WriterTest, SavesLeaveNoDescriptorOpen) {
+  book_->AppendSheet("Empty");
+  SaveWorkbook(*book_, dir_.File("warm-up.xlsx"));
+  const std::size_t before = OpenDescriptors();
+  for (int i = 0; i < 3; ++i) SaveWorkbook(*book_, dir_.File("empty-sheet.xlsx"));
+  report_->Store().Set(3, 3, Variant(std::string(40000, 'x')));
+  for (int i = 0; i < 3; ++i)
+    ExpectFileError([&] { SaveWorkbook(*book_, dir_.File("failed.xlsx")); }, kCellNotWritable, {"32,767"});
+  EXPECT_EQ(OpenDescriptors(), before);
+}
+
+}  // namespace
+}  // namespace nml::host::files
