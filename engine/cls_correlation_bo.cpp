@@ -17,7 +17,7 @@ constexpr std::string_view kClass = "clsCorrelationBO";
 
 clsCorrelationBO::clsCorrelationBO() {
   Trail({kClass, "Initialise"}, [&] {
-    method_ = 0;
+    method_ = nmlCorrSimple;
     calculateDescriptives_ = kVFalse;
     raw_ = kVFalse;
     standardised_ = kVFalse;

@@ -98,7 +98,7 @@ clsCorrelationOutput::clsCorrelationOutput() {
 
     currentRow_ = 1;
     widestColumn_ = 1;
-    method_ = 0;
+    method_ = nmlCorrSimple;
   });
 }
 

@@ -15,6 +15,7 @@
 #include <new>
 #include <system_error>
 
+#include "common/ascii_text.h"
 #include "common/file_replacement.h"
 #include "server/module.h"
 #include "server/nmlcorrelation_server.h"
@@ -36,15 +37,6 @@ std::string_view TrimLine(std::string_view s) {
   while (!s.empty() && isSpace(s.front())) s.remove_prefix(1);
   while (!s.empty() && isSpace(s.back())) s.remove_suffix(1);
   return s;
-}
-
-bool SameKey(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t k = 0; k < a.size(); ++k) {
-    const auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
-    if (lower(a[k]) != lower(b[k])) return false;
-  }
-  return true;
 }
 
 std::string Failure(const std::string& what, const std::string& path, int error) {
@@ -304,7 +296,7 @@ bool RemoveSections(std::vector<RegistrySection>& sections, const std::vector<Re
   const auto ours = [&](const RegistrySection& s) {
     if (s.name.empty()) return false;
     for (const RegistrySection& o : own)
-      if (SameKey(s.name, o.name)) return true;
+      if (EqualsIgnoringCase(s.name, o.name)) return true;
     return false;
   };
   const auto before = sections.size();

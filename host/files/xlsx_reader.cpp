@@ -10,6 +10,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "common/ascii_text.h"
 #include "common/number_text.h"
 #include "host/cell_rect.h"
 #include "host/error_values.h"
@@ -609,8 +610,7 @@ host::WorkbookRef XlsxReader::Read() {
       RaiseFileError(kBadStructure, fileName_ + ": more than " + std::to_string(kMaxSheets) + " worksheets");
     // Each sheet has its own part; one part read again and again would
     // multiply a small archive into a huge workbook.
-    std::string key = rel->second.target;
-    for (char& c : key) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+    const std::string key = AsciiLowerCopy(rel->second.target);
     if (!partsRead.insert(key).second)
       RaiseFileError(kBadStructure, fileName_ + ": two sheets share the part " + rel->second.target);
     host::WorksheetRef sheet = book->AppendSheet(names.Take(Attr(s, "name").value(), "Sheet" + std::to_string(count)));
