@@ -509,8 +509,12 @@ void SaveWorkbook(const host::Workbook& book, const std::string& path, const Sav
   // The library's scratch files (and its own package) go to $TMPDIR when set,
   // otherwise beside the target; the final file is written beside the
   // target, so that moving it into place is one rename on one file system.
+  // (A $TMPDIR that is no writable folder is passed over, as other programs do.)
   const char* tmpdir = std::getenv("TMPDIR");
-  std::string scratch = (tmpdir && *tmpdir) ? std::string(tmpdir) : folder;
+  struct stat tmpInfo {};
+  const bool useTmpdir = tmpdir && *tmpdir && ::stat(tmpdir, &tmpInfo) == 0 && S_ISDIR(tmpInfo.st_mode) &&
+                         ::access(tmpdir, W_OK | X_OK) == 0;
+  std::string scratch = useTmpdir ? std::string(tmpdir) : folder;
   TempFile parts(scratch, fileName);
   parts.Close();
   TempFile out(folder, fileName);
