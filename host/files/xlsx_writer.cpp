@@ -343,7 +343,6 @@ void XlsxWriter::Write(lxw_workbook* wb) {
   }
 }
 
-
 using FileHandle = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
 
 /// Takes the rows the library has streamed to its temporary file for a sheet
@@ -393,30 +392,6 @@ class RowFilesGuard {
   bool armed_ = true;
 };
 
-/// True when an XML part ends with the end tag of its root element (or its
-/// root is an empty-element tag). The library writes every part through a
-/// temporary file without checking the writes, so a part cut short by a full
-/// disk shows here.
-bool XmlPartComplete(std::string_view xml) {
-  std::size_t at = 0;
-  for (;;) {
-    at = xml.find('<', at);
-    if (at == std::string_view::npos || at + 1 >= xml.size()) return false;
-    if (xml[at + 1] != '?' && xml[at + 1] != '!') break;
-    at = xml.find('>', at);
-    if (at == std::string_view::npos) return false;
-  }
-  const std::size_t nameEnd = xml.find_first_of(" \t\r\n/>", at + 1);
-  if (nameEnd == std::string_view::npos) return false;
-  const std::string_view name = xml.substr(at + 1, nameEnd - at - 1);
-  const std::size_t last = xml.find_last_not_of(" \t\r\n");
-  const std::string_view body = xml.substr(0, last + 1);
-  const std::size_t startEnd = xml.find('>', nameEnd);
-  if (startEnd != std::string_view::npos && xml[startEnd - 1] == '/' && startEnd == last) return true;
-  const std::string endTag = "</" + std::string(name) + ">";
-  return body.size() >= endTag.size() && body.substr(body.size() - endTag.size()) == endTag;
-}
-
 bool IsXmlPart(const std::string& name) {
   auto endsWith = [&](std::string_view suffix) {
     return name.size() >= suffix.size() && name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0;
@@ -445,6 +420,8 @@ void Repackage(const std::string& partsPath, std::vector<FileHandle>& rows, ZipP
       continue;
     }
     const std::string xml = parts.Read(entry.name);
+    // libxlsxwriter writes every part through a temporary file without
+    // checking the writes: a part cut short by a full disk shows here.
     if (!XmlPartComplete(xml)) damaged(entry.name);
     if (!sheetRows) {
       out.CopyPart(parts, entry);
