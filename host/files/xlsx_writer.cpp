@@ -332,7 +332,14 @@ void XlsxWriter::Write(lxw_workbook* wb) {
   wb_ = wb;
   const host::WorksheetRef active = book_.ActiveSheet();
   for (const host::WorksheetRef& sheet : book_.SheetList()) {
-    lxw_worksheet* ws = workbook_add_worksheet(wb, PlainXmlText(sheet->Name()).c_str());
+    // Checked first: the library prints its own message on standard error
+    // for a name it refuses, while a refusal here is a numbered error.
+    const std::string name = PlainXmlText(sheet->Name());
+    const lxw_error invalid = workbook_validate_sheet_name(wb, name.c_str());
+    if (invalid != LXW_NO_ERROR)
+      RaiseFileError(kWriteFailed, "cannot write " + fileName_ + ": the sheet name \"" + sheet->Name() +
+                                       "\" is not accepted (" + lxw_strerror(invalid) + ")");
+    lxw_worksheet* ws = workbook_add_worksheet(wb, name.c_str());
     if (!ws) {
       RaiseFileError(kWriteFailed, "cannot write " + fileName_ + ": the sheet name \"" + sheet->Name() +
                                        "\" is not accepted");

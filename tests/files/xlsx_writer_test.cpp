@@ -344,6 +344,12 @@ TEST_F(WriterTest, ChartsOnSheetsWithQuotesAndBangsWriteNothingToStandardError) 
   const std::string chart = testing::ZipEntries(dir_.File("bang.xlsx"))["xl/charts/chart1.xml"];
   EXPECT_NE(chart.find("<c:f>'Q1!''s'!$A$2:$A$6</c:f>"), std::string::npos) << chart;
   EXPECT_NE(chart.find("<c:f>'Q1!''s'!$B$2:$B$6</c:f>"), std::string::npos);
+  // Names that the file cannot tell apart: a numbered error, and still nothing on standard error.
+  data_->SetName("A\x01");
+  report_->SetName("A\x02");
+  ::testing::internal::CaptureStderr();
+  ExpectFileError([&] { SaveWorkbook(*book_, dir_.File("same.xlsx")); }, kWriteFailed, {"not accepted"});
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
 }
 
 }  // namespace
