@@ -16,6 +16,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "common/classic_locale_scope.h"
 #include "common/utf8.h"
 #include "host/application.h"
 #include "host/cell_format.h"
@@ -505,6 +506,9 @@ void SaveWorkbook(const host::Workbook& book, const std::string& path, const Sav
 
   std::vector<FileHandle> rows;
   {
+    // libxlsxwriter prints numbers with printf: under a locale with a decimal
+    // comma it would write "1,5" into the file, which no reader takes.
+    const ClassicLocaleScope classicNumbers;
     lxw_workbook_options lxwOptions{};
     lxwOptions.constant_memory = options.constantMemory ? LXW_TRUE : LXW_FALSE;
     lxwOptions.tmpdir = scratch.data();
