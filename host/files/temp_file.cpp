@@ -7,6 +7,7 @@
 #include <array>
 #include <atomic>
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
@@ -16,16 +17,22 @@
 namespace nml::host::files {
 namespace {
 
-// Paths of the temporary files that exist now, for the signal handler. A
-// slot is claimed and released with atomic exchanges; the handler only reads
-// them and calls unlink, which may be called in a signal handler.
+// Paths of the temporary files that exist now, for the signal handler: fixed
+// buffers (nothing is allocated or freed while the handler may read them),
+// each with a state that is claimed and released with atomic operations. The
+// handler only reads live slots and calls unlink, which may be called in a
+// signal handler.
 constexpr std::size_t kSlots = 64;
-std::array<std::atomic<char*>, kSlots> gPaths{};
+constexpr int kFree = 0, kFilling = 1, kLive = 2;
+struct Slot {
+  std::atomic<int> state{kFree};
+  char path[PATH_MAX];
+};
+std::array<Slot, kSlots> gSlots;
 
 void RemoveOnSignal(int signal) {
-  for (std::atomic<char*>& slot : gPaths) {
-    if (char* path = slot.load()) ::unlink(path);
-  }
+  for (Slot& slot : gSlots)
+    if (slot.state.load() == kLive) ::unlink(slot.path);
   // Then end the process the way the signal would have.
   ::signal(signal, SIG_DFL);
   ::raise(signal);
@@ -49,18 +56,19 @@ void InstallHandlers() {
 
 int Claim(const std::string& path) {
   InstallHandlers();
-  char* copy = ::strdup(path.c_str());
-  if (!copy) return -1;
+  if (path.size() >= PATH_MAX) return -1;  // removed by its owner only
   for (std::size_t i = 0; i < kSlots; ++i) {
-    char* expected = nullptr;
-    if (gPaths[i].compare_exchange_strong(expected, copy)) return static_cast<int>(i);
+    int expected = kFree;
+    if (!gSlots[i].state.compare_exchange_strong(expected, kFilling)) continue;
+    std::memcpy(gSlots[i].path, path.c_str(), path.size() + 1);
+    gSlots[i].state.store(kLive);
+    return static_cast<int>(i);
   }
-  std::free(copy);  // more saves at once than slots: this one is only removed by its owner
-  return -1;
+  return -1;  // more saves at once than slots: this one is removed by its owner only
 }
 
 void Release(int slot) {
-  if (slot >= 0) std::free(gPaths[static_cast<std::size_t>(slot)].exchange(nullptr));
+  if (slot >= 0) gSlots[static_cast<std::size_t>(slot)].state.store(kFree);
 }
 
 }  // namespace
