@@ -37,24 +37,43 @@ void RemoveOnSignal(int signal) {
   ::raise(signal);
 }
 
-/// Installs the handler for SIGINT and SIGTERM where the process keeps their
-/// default action (a handler of the application's own stays in charge).
-void InstallHandlers() {
-  static std::once_flag once;
-  std::call_once(once, [] {
-    for (const int signal : {SIGINT, SIGTERM}) {
-      struct sigaction current {};
-      if (::sigaction(signal, nullptr, &current) != 0 || current.sa_handler != SIG_DFL) continue;
-      struct sigaction action {};
-      action.sa_handler = &RemoveOnSignal;
-      sigemptyset(&action.sa_mask);
-      ::sigaction(signal, &action, nullptr);
-    }
-  });
+// The handler is in place only while temporary files exist, and only for a
+// signal whose action is the default one (a handler of the application's own
+// stays in charge): a library unloaded later leaves no handler behind.
+constexpr std::array<int, 2> kSignals{SIGINT, SIGTERM};
+std::mutex gHandlerMutex;
+int gHandlerUsers = 0;
+std::array<bool, 2> gInstalled{};
+
+void AddHandlerUser() {
+  const std::lock_guard<std::mutex> lock(gHandlerMutex);
+  if (gHandlerUsers++ > 0) return;
+  for (std::size_t i = 0; i < kSignals.size(); ++i) {
+    struct sigaction current {};
+    gInstalled[i] = false;
+    if (::sigaction(kSignals[i], nullptr, &current) != 0 || (current.sa_flags & SA_SIGINFO) ||
+        current.sa_handler != SIG_DFL)
+      continue;
+    struct sigaction action {};
+    action.sa_handler = &RemoveOnSignal;
+    sigemptyset(&action.sa_mask);
+    gInstalled[i] = ::sigaction(kSignals[i], &action, nullptr) == 0;
+  }
+}
+
+void DropHandlerUser() {
+  const std::lock_guard<std::mutex> lock(gHandlerMutex);
+  if (--gHandlerUsers > 0) return;
+  for (std::size_t i = 0; i < kSignals.size(); ++i) {
+    struct sigaction current {};
+    if (gInstalled[i] && ::sigaction(kSignals[i], nullptr, &current) == 0 && !(current.sa_flags & SA_SIGINFO) &&
+        current.sa_handler == &RemoveOnSignal)
+      ::signal(kSignals[i], SIG_DFL);
+    gInstalled[i] = false;
+  }
 }
 
 int Claim(const std::string& path) {
-  InstallHandlers();
   if (path.size() >= PATH_MAX) return -1;  // removed by its owner only
   for (std::size_t i = 0; i < kSlots; ++i) {
     int expected = kFree;
@@ -79,13 +98,17 @@ TempFile::TempFile(const std::string& folder, const std::string& displayName) : 
     RaiseFileError(kWriteFailed, "cannot write " + displayName + ": cannot create a temporary file in " +
                                      (folder.empty() ? std::string(".") : folder) + ": " + std::strerror(errno));
   path_ = pattern;
+  AddHandlerUser();
   slot_ = Claim(path_);
 }
 
 TempFile::~TempFile() {
   if (fd_ >= 0) ::close(fd_);
-  if (!path_.empty()) ::unlink(path_.c_str());
-  Release(slot_);
+  if (!path_.empty()) {
+    ::unlink(path_.c_str());
+    Release(slot_);
+    DropHandlerUser();
+  }
 }
 
 void TempFile::Close() {
@@ -97,7 +120,9 @@ void TempFile::Close() {
 }
 
 void TempFile::Keep() {
+  if (path_.empty()) return;
   Release(slot_);
+  DropHandlerUser();
   slot_ = -1;
   path_.clear();
 }

@@ -33,5 +33,30 @@ TEST(TempFile, RemovedWhenTheProcessIsEndedBySignal) {
   }
 }
 
+// The handler is there only while temporary files exist (a library unloaded
+// later leaves none behind), and never replaces the application's own.
+TEST(TempFile, TheHandlerIsInPlaceOnlyWhileTemporaryFilesExist) {
+  testing::ScratchDir dir;
+  const auto handler = [] {
+    struct sigaction action {};
+    ::sigaction(SIGTERM, nullptr, &action);
+    return action.sa_handler;
+  };
+  ASSERT_EQ(handler(), SIG_DFL);
+  {
+    TempFile first(dir.Path().string(), "a.xlsx");
+    TempFile second(dir.Path().string(), "b.xlsx");
+    second.Keep();
+    EXPECT_NE(handler(), SIG_DFL);
+  }
+  EXPECT_EQ(handler(), SIG_DFL);
+  ::signal(SIGTERM, SIG_IGN);
+  {
+    TempFile third(dir.Path().string(), "c.xlsx");
+    EXPECT_EQ(handler(), SIG_IGN);
+  }
+  ::signal(SIGTERM, SIG_DFL);
+}
+
 }  // namespace
 }  // namespace nml::host::files
