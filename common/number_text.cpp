@@ -1,6 +1,10 @@
 #include "common/number_text.h"
 
+#include <locale.h>
+
 #include <charconv>
+#include <cstdlib>
+#include <limits>
 #include <cmath>
 #include <system_error>
 
@@ -19,7 +23,21 @@ NumberRead ReadNumber(std::string_view text, double& out) {
   double value = 0;
   const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::general);
   if (end != text.data() + text.size()) return NumberRead::kNotANumber;
-  if (ec == std::errc::result_out_of_range) return NumberRead::kOutOfRange;
+  if (ec == std::errc::result_out_of_range) {
+    // from_chars gives no value when the result underflows or overflows;
+    // strtod in the C locale rounds an underflow to 0 or the nearest
+    // subnormal, which is the number the text stands for.
+    static const locale_t cLocale = ::newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
+    if (!cLocale) return NumberRead::kOutOfRange;
+    const std::string copy(text);
+    char* parsed = nullptr;
+    const double rounded = ::strtod_l(copy.c_str(), &parsed, cLocale);
+    if (parsed != copy.c_str() + copy.size() || !std::isfinite(rounded) ||
+        std::fabs(rounded) >= std::numeric_limits<double>::min())
+      return NumberRead::kOutOfRange;
+    out = rounded;
+    return NumberRead::kNumber;
+  }
   if (ec != std::errc() || !std::isfinite(value)) return NumberRead::kNotANumber;
   out = value;
   return NumberRead::kNumber;

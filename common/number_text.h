@@ -14,8 +14,9 @@ enum class NumberRead { kNumber, kNotANumber, kOutOfRange };
 /// feeds around it are ignored, one leading "+" is allowed (not "+-1"), then
 /// digits with an optional point and an optional exponent ("12", "-.5",
 /// "1.5E-3"). "inf", "nan", hexadecimal and a decimal comma are not numbers;
-/// a number too large or too small for a double gives kOutOfRange. out is set
-/// only for kNumber.
+/// a number too large for a double gives kOutOfRange, one too small for it
+/// the value it rounds to (0 or the nearest subnormal, "1e-400" is 0). out is
+/// set only for kNumber.
 NumberRead ReadNumber(std::string_view text, double& out);
 
 /// The number ReadNumber finds, or nothing (also when out of range).

@@ -20,8 +20,9 @@ namespace {
   RaiseFileError(code, fileName + " line " + std::to_string(line) + ": " + what);
 }
 
-/// Checks the whole text before any cell is made, so that the line of the
-/// first bad byte is reported and no field needs checking later.
+/// Checks the whole text before any cell is made (valid UTF-8, no NUL), so
+/// that the line of the first bad byte is reported and no field needs
+/// checking later.
 void CheckUtf8(std::string_view text, const std::string& fileName) {
   std::int64_t line = 1;
   const std::size_t n = text.size();
@@ -29,6 +30,9 @@ void CheckUtf8(std::string_view text, const std::string& fileName) {
     const auto c = static_cast<unsigned char>(text[i]);
     if (c < 0x80) {
       if (c == '\n' || (c == '\r' && (i + 1 == n || text[i + 1] != '\n'))) ++line;
+      // Text is handed on as C strings further along, where a NUL would cut
+      // the cell short; a NUL in a CSV file usually means it is not text.
+      if (c == 0) LineError(kCsvNulCharacter, fileName, line, "a NUL character (is this a text file?)");
       ++i;
       continue;
     }
