@@ -148,8 +148,10 @@ std::optional<std::vector<SheetArea>> ParseReferenceText(std::string_view text, 
 }
 
 std::string AbsoluteCells(std::int32_t top, std::int32_t left, std::int32_t bottom, std::int32_t right) {
-  std::string s = "$" + Letters(left) + "$" + std::to_string(top);
-  if (bottom != top || right != left) s += ":$" + Letters(right) + "$" + std::to_string(bottom);
+  // Appended piece by piece: GCC 12 warns falsely (-Wrestrict) on "$" + std::string.
+  std::string s(1, '$');
+  s.append(Letters(left)).append(1, '$').append(std::to_string(top));
+  if (bottom != top || right != left) s.append(":$").append(Letters(right)).append(1, '$').append(std::to_string(bottom));
   return s;
 }
 
