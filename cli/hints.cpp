@@ -20,7 +20,10 @@ std::string Code(const Error& e) {
 
 std::string Joined(const std::vector<std::string>& names) {
   std::string s;
-  for (const std::string& n : names) s += (s.empty() ? "" : ", ") + prep::SheetPrefix(n).substr(0, prep::SheetPrefix(n).size() - 1);
+  for (const std::string& n : names) {
+    if (!s.empty()) s += ", ";
+    s += n;
+  }
   return s;
 }
 
@@ -73,7 +76,7 @@ std::string Hint(const Error& e, const Options& o, const HintFacts& f) {
   if (code == "5001" || code == "5009" || code == "5010") {
     if (!f.unquotedSheet.empty())
       return "quote a sheet name that holds spaces: \"'" + f.unquotedSheet + "'!A1:B9\"";
-    if (!f.unknownSheet.empty()) return "there is no sheet '" + f.unknownSheet + "'; the sheets are " + Joined(f.sheets);
+    if (!f.unknownSheet.empty()) return "there is no sheet '" + f.unknownSheet + "'; the sheets are: " + Joined(f.sheets);
   }
   if (code == "6001" || code == "6002") {
     if (f.onNameRow && !o.headers) return "the first row holds names: add --headers";

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <tuple>
 
 namespace nml::prep {
 
@@ -120,10 +121,25 @@ std::string ColumnName(std::int32_t column) {
   return s;
 }
 
+// Whether a name would read as a cell, a column ("D", "A1") or an R1C1
+// reference, which a sheet prefix must quote.
+bool ReadsAsReference(std::string_view name) {
+  std::size_t pos = 0;
+  if (ReadColumn(name, pos) != 0 && (pos == name.size() || (ReadRow(name, pos) != 0 && pos == name.size())))
+    return true;
+  if (name.empty() || std::toupper(static_cast<unsigned char>(name[0])) != 'R') return false;
+  std::size_t i = 1;
+  while (i < name.size() && IsDigit(name[i])) ++i;
+  if (i == name.size() || std::toupper(static_cast<unsigned char>(name[i])) != 'C') return false;
+  for (++i; i < name.size(); ++i)
+    if (!IsDigit(name[i])) return false;
+  return true;
+}
+
 std::string SheetPrefix(std::string_view sheet, bool quoteAlways) {
-  bool plain = !sheet.empty() && !IsDigit(sheet.front());
+  bool plain = !sheet.empty() && !IsDigit(sheet.front()) && !ReadsAsReference(sheet);
   for (char c : sheet)
-    if (!(IsLetter(c) || IsDigit(c) || c == '_' || c == '.' || static_cast<unsigned char>(c) >= 0x80)) plain = false;
+    if (!(IsLetter(c) || IsDigit(c) || c == '_' || static_cast<unsigned char>(c) >= 0x80)) plain = false;
   if (plain && !quoteAlways) return std::string(sheet) + "!";
   std::string s = "'";
   for (char c : sheet) {
@@ -135,8 +151,12 @@ std::string SheetPrefix(std::string_view sheet, bool quoteAlways) {
 
 std::string FormatArea(const Area& area, bool quoteAlways) {
   std::string s = area.sheet.empty() ? std::string() : SheetPrefix(area.sheet, quoteAlways);
-  s += "$" + ColumnName(area.left) + "$" + std::to_string(area.top);
-  s += ":$" + ColumnName(area.right) + "$" + std::to_string(area.bottom);
+  for (const auto& [column, row, lead] : {std::tuple{area.left, area.top, "$"}, {area.right, area.bottom, ":$"}}) {
+    s += lead;
+    s += ColumnName(column);
+    s += '$';
+    s += std::to_string(row);
+  }
   return s;
 }
 

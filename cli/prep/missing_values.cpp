@@ -13,6 +13,10 @@ bool IsMissingMarker(const std::string& text) {
   const auto e = text.find_last_not_of(" \t");
   std::string t = text.substr(b, e - b + 1);
   for (char& c : t) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  // Error values written out as text, as a CSV export of a sheet holds them.
+  static const char* const kErrorTexts[] = {"#n/a", "#div/0!", "#value!", "#ref!", "#name?", "#num!", "#null!"};
+  for (const char* e : kErrorTexts)
+    if (t == e) return true;
   return t == "na" || t == "n/a" || t == "nan" || t == "." || t == "-";
 }
 

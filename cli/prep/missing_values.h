@@ -10,9 +10,10 @@
 
 namespace nml::prep {
 
-/// Whether a cell counts as missing: empty, an error value, or one of the
-/// texts NA, N/A, NaN, "." and "-" (ignoring case and surrounding spaces),
-/// the ways statistics packages and spreadsheets write "no value".
+/// Whether a cell counts as missing: empty, an error value (also written as
+/// text, "#N/A"), or one of the texts NA, N/A, NaN, "." and "-" (ignoring
+/// case and surrounding spaces), the ways statistics packages and
+/// spreadsheets write "no value".
 bool IsMissingValue(const Variant& v);
 
 /// A cell that is neither a number nor missing, as (block, row, column),
