@@ -125,9 +125,12 @@ void Analyse(Options& o, host::ApplicationRef app, bool& opened) {
   progress.Finish();
 
   if (!o.quiet && used) {
+    progress.Stage("printing the report");
     const auto anchor = out->Rects().front();
     host::CellRect rect{anchor.top, anchor.left, anchor.top + used->bottom - 1, anchor.left + used->right - 1};
-    Print(RenderTable(*out->Worksheet(), rect, app->Formats(), {TerminalWidth(), o.printScores}));
+    const std::string text = RenderTable(*out->Worksheet(), rect, app->Formats(), {TerminalWidth(), o.printScores});
+    progress.Finish();
+    Print(text);
   }
 }
 

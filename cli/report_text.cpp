@@ -158,14 +158,17 @@ std::string RenderTable(const host::Worksheet& sheet, const host::CellRect& rect
       continue;
     }
     // Tables wider than the terminal go in blocks of columns, the first
-    // column repeated in each.
+    // column repeated in each. A row's width is where its last cell ends.
     std::size_t tableWidth = 0;
     if (options.width > 0 && fullWidth > options.width) {
-      std::string probe;
       for (std::int32_t k = r; k < end; ++k) {
-        probe.clear();
-        renderRow(k, all, probe);
-        tableWidth = std::max(tableWidth, Width(probe) - 1);
+        std::size_t start = 0, rowWidth = 0;
+        for (std::int32_t c = 0; c < cols; ++c) {
+          const Cell& cell = at(k, c);
+          if (!cell.text.empty()) rowWidth = std::max(rowWidth, start + std::max(cell.width, cell.number ? width[c] : 0));
+          start += width[c] + 2;
+        }
+        tableWidth = std::max(tableWidth, rowWidth);
       }
     }
     if (tableWidth <= options.width || options.width == 0 || cols < 3) {
