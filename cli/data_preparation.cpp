@@ -3,13 +3,47 @@
 #include <algorithm>
 #include <cctype>
 
-#include "cli/book_access.h"
 #include "cli/prep/missing_values.h"
+#include "nmlcorrelation/workbook.h"
 #include "cli/prep/variable_names.h"
 
 namespace nml::cli {
 
 namespace {
+
+CellBlock AreaValues(const prep::Area& a) {
+  prep::Area plain = a;
+  plain.wholeColumns = false;
+  return Host::Values(prep::FormatArea(plain, true));
+}
+
+// A new last sheet; a taken name gets " 2", " 3", ..., shortened to the 31
+// characters a sheet name may have.
+std::string AddSheet(const std::string& name) {
+  const std::vector<std::string> sheets = Host::Sheets();
+  auto lower = [](std::string t) {
+    for (char& c : t) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return t;
+  };
+  auto taken = [&](const std::string& n) {
+    return std::any_of(sheets.begin(), sheets.end(), [&](const std::string& s) { return lower(s) == lower(n); });
+  };
+  auto shortened = [](std::string n, std::size_t size) {
+    if (n.size() <= size) return n;
+    n.resize(size);
+    while (!n.empty() && (static_cast<unsigned char>(n.back()) & 0xC0) == 0x80) n.pop_back();
+    if (!n.empty() && static_cast<unsigned char>(n.back()) >= 0xC0) n.pop_back();
+    return n;
+  };
+  constexpr std::size_t kLongest = 31;
+  std::string chosen = shortened(name, kLongest);
+  for (int n = 2; taken(chosen); ++n) {
+    std::string suffix(1, ' ');
+    suffix += std::to_string(n);
+    chosen = shortened(name, kLongest - suffix.size()) + suffix;
+  }
+  return Host::AddSheet(chosen);
+}
 
 std::string CellName(const prep::Area& area, std::int32_t row, std::int32_t column) {
   prep::Area cell{area.sheet, row, column, row, column, false};
@@ -25,9 +59,10 @@ std::string CutWholeColumns(const std::string& reference) {
   bool changed = false;
   for (prep::Area& a : *areas) {
     if (!a.wholeColumns) continue;
-    const CellBlock used = book::UsedValues(a.sheet);
-    if (used.rows == 0) continue;  // an empty sheet: the component says what is wrong
-    a.top = used.top;
+    const CellBlock used = Host::UsedValues(a.sheet);
+    const std::int32_t top = prep::FirstUsedRow(used);
+    if (top == 0) continue;  // an empty sheet: the component says what is wrong
+    a.top = top;
     a.bottom = used.top + used.rows - 1;
     a.wholeColumns = false;
     changed = true;
@@ -52,7 +87,7 @@ std::string Listwise(Options& o) {
   std::vector<CellBlock> blocks;
   for (const prep::Area& a : all) {
     if (a.wholeColumns || a.Rows() != all.front().Rows()) return {};
-    blocks.push_back(book::Values(a.sheet, a.top, a.left, a.bottom, a.right));
+    blocks.push_back(AreaValues(a));
   }
   const prep::MissingSummary summary = prep::SummariseMissing(blocks, o.headers);
   if (summary.firstNonNumericKept) {
@@ -71,8 +106,8 @@ std::string Listwise(Options& o) {
   if (summary.incompleteCases == 0) return used + "none had missing values";
 
   const CellBlock kept = prep::CompleteCases(blocks, o.headers);
-  const std::string sheet = book::AddSheet(all.front().sheet + " (complete cases)");
-  book::PutValues(sheet, kept);
+  const std::string sheet = AddSheet(all.front().sheet + " (complete cases)");
+  if (kept.rows > 0) Host::PutValues(sheet, kept);
   auto place = [&](const std::vector<prep::Area>& areas, std::int32_t& column) {
     std::int32_t columns = 0;
     for (const prep::Area& a : areas) columns += a.Columns();
@@ -101,10 +136,10 @@ std::string WithThousands(std::int64_t n) {
 std::optional<std::vector<prep::Area>> ResolvedAreas(const std::string& reference) {
   auto areas = prep::ParseAreas(reference);
   if (!areas) return std::nullopt;
-  const std::vector<std::string> sheets = book::Sheets();
+  const std::vector<std::string> sheets = Host::Sheets();
   for (prep::Area& a : *areas) {
     if (a.sheet.empty()) {
-      a.sheet = book::ActiveSheet();
+      a.sheet = Host::ActiveSheet();
       continue;
     }
     // Sheets are found ignoring case, as the workbook finds them.
@@ -120,10 +155,10 @@ std::optional<std::vector<prep::Area>> ResolvedAreas(const std::string& referenc
 }
 
 std::string PrepareData(Options& o) {
-  const std::string active = book::ActiveSheet();
-  const std::vector<std::string> sheets = book::Sheets();
+  const std::string active = Host::ActiveSheet();
+  const std::vector<std::string> sheets = Host::Sheets();
   auto byName = [&](const std::string& list) {
-    return prep::FormatAreas(prep::ResolveVariables(list, sheets, active, book::UsedValues), true);
+    return prep::FormatAreas(prep::ResolveVariables(list, sheets, active, Host::UsedValues), true);
   };
   if (!o.xVars.empty()) o.xRange = byName(o.xVars);
   if (!o.yVars.empty()) o.yRange = byName(o.yVars);

@@ -4,8 +4,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "cli/book_access.h"
 #include "cli/data_preparation.h"
+#include "nmlcorrelation/workbook.h"
 
 namespace nml::cli {
 
@@ -109,7 +109,7 @@ HintFacts GatherHintFacts(const Error& e, const Options& o, bool workbookOpen) {
   if (!o.output.empty() && !ec && !fs::is_directory(folder, ec)) f.missingFolder = folder.string();
   f.semicolons = FirstLineHasSemicolons(o.data);
   if (!workbookOpen) return f;
-  f.sheets = book::Sheets();
+  f.sheets = Host::Sheets();
   for (const std::string* ref : {&o.xRange, &o.yRange, &o.outputRange})
     for (const auto& [name, quoted] : TypedSheets(*ref)) {
       bool known = false;
@@ -135,7 +135,7 @@ HintFacts GatherHintFacts(const Error& e, const Options& o, bool workbookOpen) {
         const std::string cell = "!$" + prep::ColumnName(c) + "$" + std::to_string(a.top) + " ";
         if (e.Description().find(cell) != std::string::npos) f.onNameRow = true;
       }
-      blocks.push_back(book::Values(a.sheet, a.top, a.left, a.bottom, a.right));
+      blocks.push_back(Host::Values(prep::FormatArea(a, true)));
       const prep::MissingSummary one = prep::SummariseMissing({blocks.back()}, o.headers);
       sum.missingCells += one.missingCells;
       sum.nonNumericCells += one.nonNumericCells;

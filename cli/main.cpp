@@ -15,20 +15,15 @@
 #include <system_error>
 #include <vector>
 
-#include "cli/book_access.h"
 #include "cli/data_preparation.h"
 #include "cli/hints.h"
 #include "cli/messages.h"
 #include "cli/options.h"
 #include "cli/progress.h"
 #include "cli/report_text.h"
-#include "host/application.h"
-#include "host/files/open_workbook.h"
-#include "host/files/file_errors.h"
-#include "host/files/xlsx_writer.h"
-#include "support/host_link.h"
+#include "cli/prep/area_reference.h"
 #include "nmlcorrelation/correlation.h"
-#include "frontend/correlation_state.h"
+#include "nmlcorrelation/workbook.h"
 
 #ifndef NML_VERSION
 #define NML_VERSION "0.0.0"
@@ -80,16 +75,15 @@ void Print(const std::string& text) {
   const bool written = std::fwrite(text.data(), 1, text.size(), stdout) == text.size();
   if (!written || std::fflush(stdout) != 0 || std::ferror(stdout)) {
     const int err = errno;
-    throw Error(ComponentError(files::kWriteFailed),
+    throw Error(ComponentError(kWriteFailed),
                 std::string("cannot write the report to standard output: ") + (err ? std::strerror(err) : "write error"));
   }
 }
 
-void Analyse(Options& o, host::ApplicationRef app, bool& opened) {
+void Analyse(Options& o, bool& opened) {
   Progress progress;
   progress.Stage("reading " + fs::path(o.data).filename().string());
-  files::OpenWorkbook(*app, o.data);
-  book::Use(app);
+  Host::Open(o.data);
   opened = true;
 
   const std::string cases = PrepareData(o);
@@ -99,7 +93,7 @@ void Analyse(Options& o, host::ApplicationRef app, bool& opened) {
   std::error_code ec;
   const fs::path folder = fs::absolute(fs::path(o.output), ec).parent_path();
   if (!fs::is_directory(folder, ec))
-    throw Error(ComponentError(files::kWriteFailed), "cannot write " + o.output + ": its folder does not exist");
+    throw Error(ComponentError(kWriteFailed), "cannot write " + o.output + ": its folder does not exist");
 
   progress.Stage("analysing");
   clsCorrelation corr;
@@ -114,21 +108,20 @@ void Analyse(Options& o, host::ApplicationRef app, bool& opened) {
   if (!o.outputRange.empty()) corr.OutputRange(o.outputRange);
   corr.Results(o.overwrite);
 
-  const auto& out = corr.State().OutputCells;
-  auto scratch = app->Workbooks()->Item("nml2007.xlam")->Worksheets()->Item("Results");
-  const auto used = scratch->Store().UsedRect();
-
   // The workbook first: a reader of the printed report that stops early
   // (`| head`) must not cost the file.
   progress.Stage("writing " + o.output);
-  files::SaveWorkbook(*out->Worksheet()->Parent(), o.output);
+  Host::Save(o.output);
   progress.Finish();
 
-  if (!o.quiet && used) {
+  const std::string where = Host::ReportRange();
+  const auto areas = prep::ParseAreas(where);
+  if (!o.quiet && areas) {
     progress.Stage("printing the report");
-    const auto anchor = out->Rects().front();
-    host::CellRect rect{anchor.top, anchor.left, anchor.top + used->bottom - 1, anchor.left + used->right - 1};
-    const std::string text = RenderTable(*out->Worksheet(), rect, app->Formats(), {TerminalWidth(), o.printScores});
+    const CellBlock report = Host::Values(where);
+    const std::string text =
+        RenderTable(report, Host::Styles(areas->front().sheet, report.top, report.left, report.rows, report.columns),
+                    {TerminalWidth(), o.printScores});
     progress.Finish();
     Print(text);
   }
@@ -145,11 +138,9 @@ int Run(Options o) {
   const std::string ext = fs::path(o.output).extension().string();
   if (ext != ".xlsx" && ext != ".XLSX") throw UsageError{"the output file must end in .xlsx: " + o.output};
 
-  auto app = host::Application::Create();
-  support::TheHostLink().Attach(app);
   bool opened = false;
   try {
-    Analyse(o, app, opened);
+    Analyse(o, opened);
   } catch (const Error& e) {
     throw Failure{e, Hint(e, o, GatherHintFacts(e, o, opened))};
   }

@@ -75,10 +75,10 @@ std::string DisplayText(const Variant& value, const std::string& numberFormat) {
   return General(d);
 }
 
-std::string RenderTable(const host::Worksheet& sheet, const host::CellRect& rect, const host::FormatTable& formats,
+std::string RenderTable(const CellBlock& block, const std::vector<CellStyle>& styles,
                         const RenderOptions& options) {
-  const std::int32_t rows = rect.Rows();
-  const std::int32_t cols = rect.Columns();
+  const std::int32_t rows = block.rows;
+  const std::int32_t cols = block.columns;
   struct Cell {
     std::string text;
     std::size_t width = 0;
@@ -91,11 +91,11 @@ std::string RenderTable(const host::Worksheet& sheet, const host::CellRect& rect
   std::vector<bool> blankRow(static_cast<std::size_t>(rows), true);
   for (std::int32_t r = 0; r < rows; ++r)
     for (std::int32_t c = 0; c < cols; ++c) {
-      const Variant v = sheet.Store().Get(rect.top + r, rect.left + c);
+      const Variant& v = block.At(r, c);
       if (v.IsEmpty()) continue;
-      const auto& format = formats.Get(sheet.Store().FormatId(rect.top + r, rect.left + c));
+      const std::size_t i = static_cast<std::size_t>(r) * static_cast<std::size_t>(cols) + static_cast<std::size_t>(c);
       Cell& cell = at(r, c);
-      cell.text = DisplayText(v, format.numberFormat);
+      cell.text = DisplayText(v, i < styles.size() ? styles[i].numberFormat : "General");
       cell.width = Width(cell.text);
       cell.number = v.IsNumber();
       if (!cell.text.empty()) blankRow[static_cast<std::size_t>(r)] = false;

@@ -115,6 +115,13 @@ std::vector<std::string> SplitNameList(std::string_view list) {
   return fields;
 }
 
+std::int32_t FirstUsedRow(const CellBlock& block) {
+  for (std::int32_t r = 0; r < block.rows; ++r)
+    for (std::int32_t c = 0; c < block.columns; ++c)
+      if (!block.At(r, c).IsEmpty()) return block.top + r;
+  return 0;
+}
+
 std::vector<std::string> ClosestNames(const std::string& name, const std::vector<std::string>& candidates) {
   const std::string key = Lower(Trimmed(name));
   std::vector<std::pair<std::size_t, std::size_t>> order;  // distance, index
@@ -142,10 +149,11 @@ std::vector<Area> ResolveVariables(std::string_view list, const std::vector<std:
     auto it = rows.find(sheet);
     if (it != rows.end()) return it->second;
     const CellBlock block = values(sheet);
-    if (block.rows == 0) RaisePrep(kEmptySheet, "the sheet " + sheet + " is empty: it has no name row");
-    NameRow row{block.top, block.top + block.rows - 1, block.left, {}};
+    const std::int32_t top = FirstUsedRow(block);
+    if (top == 0) RaisePrep(kEmptySheet, "the sheet " + sheet + " is empty: it has no name row");
+    NameRow row{top, block.top + block.rows - 1, block.left, {}};
     for (std::int32_t c = 0; c < block.columns; ++c) {
-      const Variant& v = block.At(0, c);
+      const Variant& v = block.At(top - block.top, c);
       row.names.push_back(v.IsText() ? v.Text() : v.IsNumber() ? v.ToText() : std::string());
     }
     return rows.emplace(sheet, std::move(row)).first->second;

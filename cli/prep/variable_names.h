@@ -22,7 +22,7 @@ std::vector<std::string> SplitNameList(std::string_view list);
 using SheetValues = std::function<CellBlock(const std::string& sheet)>;
 
 /// The areas that hold the listed variables: one column per name, found in
-/// the first used row of its sheet (a name matches when it equals the
+/// the first row of its sheet that holds a value (a name matches when it equals the
 /// heading, ignoring case and surrounding spaces), spanning that sheet's used
 /// rows, the name row included. A name may start with its sheet ("Clean!Age",
 /// "'My data'!Age"); otherwise it is looked up on defaultSheet. Names of
@@ -31,6 +31,9 @@ using SheetValues = std::function<CellBlock(const std::string& sheet)>;
 /// the sheet's names, the closest first) and kAmbiguousVariable.
 std::vector<Area> ResolveVariables(std::string_view list, const std::vector<std::string>& sheets,
                                    const std::string& defaultSheet, const SheetValues& values);
+
+/// The first row of block that holds a value (its sheet row), or 0.
+std::int32_t FirstUsedRow(const CellBlock& block);
 
 /// The candidates ordered by edit distance to name (ignoring case), nearest
 /// first; ties keep their order.
