@@ -18,9 +18,11 @@ struct Run {
   std::string out;  // standard output and standard error together
 };
 
-// Runs nmlcorr with args in cwd; redirect says where its output goes.
-Run Nmlcorr(const std::string& args, const fs::path& cwd, const std::string& redirect = "2>&1") {
-  const std::string cmd = "cd '" + cwd.string() + "' && '" NML_CLI "' " + args + " " + redirect;
+// Runs nmlcorr with args in cwd; redirect says where its output goes, setup
+// is a shell command run first in the same shell ("ulimit -v 35000").
+Run Nmlcorr(const std::string& args, const fs::path& cwd, const std::string& redirect = "2>&1",
+            const std::string& setup = "true") {
+  const std::string cmd = "cd '" + cwd.string() + "' && (" + setup + "; '" NML_CLI "' " + args + ") " + redirect;
   Run r{-1, {}};
   FILE* p = popen(cmd.c_str(), "r");
   if (!p) return r;
@@ -184,13 +186,35 @@ TEST_F(Nmlcorr_, TheWorkbookIsWrittenBeforeTheReportIsPrinted) {
   }
   WriteFile(dir / "big.csv", big);
   const auto head = Nmlcorr("big.csv -m canonical -x A:B -y C:D --headers --raw --print-scores | head -1", dir);
-  EXPECT_EQ(head.out, "Canonical Correlation Results for:\n");
+  EXPECT_EQ(head.out,
+            "Canonical Correlation Results for:\n"
+            "nmlcorr: error 6140: cannot write the report to standard output: Broken pipe\n");
   EXPECT_GT(fs::file_size(dir / "big-report.xlsx"), 30000u);
 
   const auto full = Nmlcorr("savings.csv -x B1:F51 --headers -o full.xlsx", dir, "2>&1 >/dev/full");
   EXPECT_EQ(full.status, 1);
   EXPECT_EQ(full.out, "nmlcorr: error 6140: cannot write the report to standard output: No space left on device\n");
   EXPECT_TRUE(fs::exists(dir / "full.xlsx"));
+}
+
+TEST_F(Nmlcorr_, OutOfMemoryIsErrorSeven) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the address sanitizer reserves more address space than the limit allows";
+#endif
+  // 400 variables need about 50 MB; the run gets 35 MB of address space.
+  std::string data;
+  for (int r = 0; r <= 6; ++r)
+    for (int c = 0; c < 400; ++c) {
+      data += c ? "," : (r ? "\n" : "");
+      if (!r) data += 'v';
+      data += std::to_string(r ? (r * 7 + c * c) % 23 : c);
+    }
+  WriteFile(dir / "w.csv", data + "\n");
+  ASSERT_EQ(Nmlcorr("w.csv -x A:OJ --headers -q", dir).status, 0);
+  const auto r = Nmlcorr("w.csv -x A:OJ --headers -q -o small.xlsx", dir, "2>&1", "ulimit -v 35000");
+  EXPECT_EQ(r.status, 1) << r.out;
+  EXPECT_EQ(r.out.rfind("nmlcorr: error 7: Out of memory\n", 0), 0u) << r.out;
+  EXPECT_FALSE(fs::exists(dir / "small.xlsx"));
 }
 
 TEST_F(Nmlcorr_, TerminalOutputFitsItsWidth) {
