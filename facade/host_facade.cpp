@@ -1,5 +1,7 @@
 // nml::Host: the worksheet host as a program sees it, built on the host model,
 // the file readers and writer and the HostLink the component reaches it by.
+#include <strings.h>
+
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -289,11 +291,17 @@ std::string Host::ReportRange() {
 void Host::Save(const std::string& path) {
   HostCall("Save", [&] {
     auto book = ActiveBook();
+    // No open workbook's source is overwritten: the file is written as .xlsx,
+    // whatever the source was.
     for (const auto& f : OpenedFiles())
-      if (f.book.lock() == book && SameFile(f.path, path))
+      if (!f.book.expired() && SameFile(f.path, path))
         files::RaiseFileError(files::kWriteFailed, files::FileNameOf(path) +
-                                                       ": the workbook was opened from this file; save it under "
+                                                       ": an open workbook was read from this file; save it under "
                                                        "another name");
+    const std::string extension = fs::path(path).extension().string();
+    if (extension.size() != 5 || ::strncasecmp(extension.c_str(), ".xlsx", 5) != 0)
+      files::RaiseFileError(files::kUnsupportedFileType,
+                            files::FileNameOf(path) + ": workbooks are saved as .xlsx only (the name must end in .xlsx)");
     files::SaveWorkbook(*book, path);
   });
 }

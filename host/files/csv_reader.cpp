@@ -8,6 +8,7 @@
 
 #include "host/cell_rect.h"
 #include "host/files/file_errors.h"
+#include "host/files/number_text.h"
 #include "host/files/sheet_names.h"
 #include "host/files/utf8.h"
 #include "host/files/workbook_builder.h"
@@ -19,8 +20,9 @@ namespace {
   RaiseFileError(code, fileName + " line " + std::to_string(line) + ": " + what);
 }
 
-/// Checks the whole text before any cell is made, so that the line of the
-/// first bad byte is reported and no field needs checking later.
+/// Checks the whole text before any cell is made (valid UTF-8, no NUL), so
+/// that the line of the first bad byte is reported and no field needs
+/// checking later.
 void CheckUtf8(std::string_view text, const std::string& fileName) {
   std::int64_t line = 1;
   const std::size_t n = text.size();
@@ -28,6 +30,9 @@ void CheckUtf8(std::string_view text, const std::string& fileName) {
     const auto c = static_cast<unsigned char>(text[i]);
     if (c < 0x80) {
       if (c == '\n' || (c == '\r' && (i + 1 == n || text[i + 1] != '\n'))) ++line;
+      // Text is handed on as C strings further along, where a NUL would cut
+      // the cell short; a NUL in a CSV file usually means it is not text.
+      if (c == 0) LineError(kCsvNulCharacter, fileName, line, "a NUL character (is this a text file?)");
       ++i;
       continue;
     }
@@ -145,11 +150,7 @@ Variant CsvFieldValue(std::string_view text) {
   while (!t.empty() && (t.front() == ' ' || t.front() == '\t')) t.remove_prefix(1);
   while (!t.empty() && (t.back() == ' ' || t.back() == '\t')) t.remove_suffix(1);
   if (t.size() >= 2 && t.front() == '+' && t[1] != '-' && t[1] != '+') t.remove_prefix(1);
-  if (!t.empty()) {
-    double value = 0;
-    const auto [end, ec] = std::from_chars(t.data(), t.data() + t.size(), value, std::chars_format::general);
-    if (ec == std::errc() && end == t.data() + t.size() && std::isfinite(value)) return Variant(value);
-  }
+  if (const std::optional<double> value = DecimalNumber(t)) return Variant(*value);
   return Variant(text);
 }
 

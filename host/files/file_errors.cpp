@@ -16,6 +16,7 @@ std::string_view FileErrorMeaning(std::int32_t code) {
     case kCsvBadQuote: return "text follows a closing quote in a CSV field";
     case kCsvTooManyRows: return "the CSV file has more lines than the grid has rows";
     case kCsvTooManyColumns: return "a CSV line has more fields than the grid has columns";
+    case kCsvNulCharacter: return "a CSV line holds a NUL character";
     case kNotAZipArchive: return "the file is not an xlsx workbook (not a zip archive)";
     case kMissingPart: return "a part the workbook needs is missing";
     case kMalformedXml: return "a part of the workbook is not well-formed XML";

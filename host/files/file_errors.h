@@ -29,6 +29,7 @@ inline constexpr std::int32_t kCsvUnclosedQuote = 6112;      // a quoted field s
 inline constexpr std::int32_t kCsvBadQuote = 6113;           // text between a closing quote and the next separator
 inline constexpr std::int32_t kCsvTooManyRows = 6114;        // more lines than the grid's 1,048,576 rows
 inline constexpr std::int32_t kCsvTooManyColumns = 6115;     // more fields than the grid's 16,384 columns
+inline constexpr std::int32_t kCsvNulCharacter = 6116;       // a NUL character (the line is named): not a text file
 
 // Workbook (.xlsx) files.
 inline constexpr std::int32_t kNotAZipArchive = 6120;        // not a zip archive (or an encrypted/legacy .xls file)

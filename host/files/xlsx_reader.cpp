@@ -14,6 +14,7 @@
 #include "host/error_values.h"
 #include "host/reference_parser.h"
 #include "host/files/file_errors.h"
+#include "host/files/number_text.h"
 #include "host/files/sheet_names.h"
 #include "host/files/utf8.h"
 #include "host/files/workbook_builder.h"
@@ -98,10 +99,7 @@ std::optional<double> ParseNumber(std::string_view v) {
   while (!v.empty() && (v.front() == ' ' || v.front() == '\n' || v.front() == '\t')) v.remove_prefix(1);
   while (!v.empty() && (v.back() == ' ' || v.back() == '\n' || v.back() == '\t')) v.remove_suffix(1);
   if (!v.empty() && v.front() == '+') v.remove_prefix(1);
-  double d = 0;
-  const auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), d, std::chars_format::general);
-  if (v.empty() || ec != std::errc() || end != v.data() + v.size() || !std::isfinite(d)) return std::nullopt;
-  return d;
+  return DecimalNumber(v);
 }
 
 std::optional<std::int64_t> ParseInteger(std::string_view v) {

@@ -1,6 +1,6 @@
 #include "host/files/xlsx_writer.h"
 
-#include <dlfcn.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <xlsxwriter.h>
@@ -22,7 +22,11 @@
 #include "host/error_values.h"
 #include "host/format_table.h"
 #include "host/files/file_errors.h"
+#include "host/files/temp_file.h"
 #include "host/files/utf8.h"
+#include "host/files/xml_text.h"
+#include "host/files/zip_archive.h"
+#include "host/files/zip_package_writer.h"
 #include "host/range.h"
 #include "host/reference_parser.h"
 #include "host/worksheet.h"
@@ -38,18 +42,11 @@ constexpr double kChartBaseWidthPx = 480.0;
 constexpr double kChartBaseHeightPx = 288.0;
 constexpr double kPixelsPerPoint = 96.0 / 72.0;
 
-/// A sheet-qualified absolute reference: 'My data'!$A$2:$A$101.
-std::string SheetReference(const std::string& sheetName, const host::CellRect& rect) {
-  std::string quoted = "'";
-  for (const char c : sheetName) {
-    quoted.push_back(c);
-    if (c == '\'') quoted.push_back('\'');
-  }
-  return "=" + quoted + "'!" + host::AbsoluteAddress(rect);
-}
-
 /// Text for a chart or axis title; a leading "=" would make it a cell reference.
-std::string TitleText(const std::string& text) { return (!text.empty() && text.front() == '=') ? " " + text : text; }
+std::string TitleText(const std::string& text) {
+  const std::string plain = PlainXmlText(text);
+  return (!plain.empty() && plain.front() == '=') ? " " + plain : plain;
+}
 
 /// Digits left of the decimal point of |v| (at least 1).
 int IntegerDigits(double v) {
@@ -121,6 +118,8 @@ class XlsxWriter {
       : book_(book), formats_(formats), fileName_(fileName) {}
 
   void Write(lxw_workbook* wb);
+  /// The library's worksheets, in tab order.
+  const std::vector<lxw_worksheet*>& Sheets() const { return sheets_; }
 
  private:
   struct FormatInfo {
@@ -138,6 +137,7 @@ class XlsxWriter {
   const host::FormatTable& formats_;
   std::string fileName_;
   lxw_workbook* wb_ = nullptr;
+  std::vector<lxw_worksheet*> sheets_;
   std::unordered_map<std::uint32_t, FormatInfo> cache_;
 };
 
@@ -205,6 +205,10 @@ void XlsxWriter::WriteSheet(const host::Worksheet& sheet, lxw_worksheet* ws) {
   // The file format holds at most 32,767 characters in a cell; cutting the
   // text would lose data silently.
   auto checkLength = [&](const std::string& text, std::int32_t row, std::int32_t col) {
+    // Text goes to the library as a C string, where a NUL would cut it short.
+    if (text.find('\0') != std::string::npos)
+      RaiseFileError(kCellNotWritable, fileName_ + ": sheet \"" + sheet.Name() + "\" cell " + host::ColumnLetters(col) +
+                                           std::to_string(row) + ": text with a NUL character");
     if (text.size() <= kMaxTextLength || CountCharacters(text) <= kMaxTextLength) return;
     RaiseFileError(kCellNotWritable, fileName_ + ": sheet \"" + sheet.Name() + "\" cell " + host::ColumnLetters(col) +
                                          std::to_string(row) + ": text longer than 32,767 characters");
@@ -218,7 +222,9 @@ void XlsxWriter::WriteSheet(const host::Worksheet& sheet, lxw_worksheet* ws) {
 
     const lxw_row_t r = static_cast<lxw_row_t>(row - 1);
     const lxw_col_t c = static_cast<lxw_col_t>(col - 1);
-    const std::string* formula = store.Formula(row, col);
+    const std::string* formulaText = store.Formula(row, col);
+    const std::string formulaPlain = formulaText ? PlainXmlText(*formulaText) : std::string();
+    const std::string* formula = formulaText ? &formulaPlain : nullptr;
     lxw_error error = LXW_NO_ERROR;
     if (formula && !formula->empty()) {
       switch (value.Kind()) {
@@ -236,7 +242,8 @@ void XlsxWriter::WriteSheet(const host::Worksheet& sheet, lxw_worksheet* ws) {
           break;
         case VarKind::kText:
           checkLength(value.Text(), row, col);
-          error = worksheet_write_formula_str(ws, r, c, formula->c_str(), info.format, value.Text().c_str());
+          error = worksheet_write_formula_str(ws, r, c, formula->c_str(), info.format,
+                                              PlainXmlText(value.Text()).c_str());
           textWidth(row, col, TextChars(value.Text()) * boldFactor, info.spillsRight);
           break;
         case VarKind::kErrorValue:
@@ -267,7 +274,7 @@ void XlsxWriter::WriteSheet(const host::Worksheet& sheet, lxw_worksheet* ws) {
         const std::string& text = value.Text();
         checkLength(text, row, col);
         error = text.empty() ? (info.format ? worksheet_write_blank(ws, r, c, info.format) : LXW_NO_ERROR)
-                             : worksheet_write_string(ws, r, c, text.c_str(), info.format);
+                             : worksheet_write_string(ws, r, c, CellText(text).c_str(), info.format);
         textWidth(row, col, TextChars(text) * boldFactor, info.spillsRight);
         break;
       }
@@ -328,24 +335,41 @@ void XlsxWriter::WriteChart(const host::Worksheet& sheet, lxw_worksheet* ws, con
   const std::string which = fileName_ + ": sheet \"" + sheet.Name() + "\" chart " + std::to_string(number);
   if (!chart.anchor || chart.anchor->Worksheet().get() != &sheet)
     RaiseFileError(kChartNotWritable, which + " has no anchor cell on its sheet");
-  auto seriesReference = [&](const host::RangeRef& series, const char* what) {
+  struct SeriesCells {
+    std::string sheet;
+    host::CellRect rect;
+  };
+  auto seriesCells = [&](const host::RangeRef& series, const char* what) {
     if (!series) RaiseFileError(kChartNotWritable, which + " has no " + what + " series");
     const host::WorksheetRef seriesSheet = series->Worksheet();
     if (!seriesSheet || seriesSheet->Parent().get() != &book_)
       RaiseFileError(kChartNotWritable, which + ": the " + what + " series lies in another workbook");
-    return SheetReference(seriesSheet->Name(), series->Rects().front());
+    return SeriesCells{PlainXmlText(seriesSheet->Name()), series->Rects().front()};
   };
-  const std::string x = seriesReference(chart.firstSeries, "first");
-  const std::string y = seriesReference(chart.secondSeries, "second");
+  const SeriesCells x = seriesCells(chart.firstSeries, "first");
+  const SeriesCells y = seriesCells(chart.secondSeries, "second");
 
   lxw_chart* c = workbook_add_chart(wb_, LXW_CHART_SCATTER);
   if (!c) RaiseFileError(kWriteFailed, "cannot write " + fileName_ + ": out of memory");
-  lxw_chart_series* series = chart_add_series(c, x.c_str(), y.c_str());
-  if (!series) RaiseFileError(kChartNotWritable, which + ": the series references are not accepted");
+  lxw_chart_series* series = chart_add_series(c, nullptr, nullptr);
+  if (!series) RaiseFileError(kWriteFailed, "cannot write " + fileName_ + ": out of memory");
+  // The series are given by sheet name and cells rather than as formula text:
+  // the library quotes the name itself, and finds the sheet again by that
+  // name (a name with ' or ! in a formula it cannot parse back, and warns).
+  auto setCells = [&](void (*set)(lxw_chart_series*, const char*, lxw_row_t, lxw_col_t, lxw_row_t, lxw_col_t),
+                      const SeriesCells& cells) {
+    set(series, cells.sheet.c_str(), static_cast<lxw_row_t>(cells.rect.top - 1),
+        static_cast<lxw_col_t>(cells.rect.left - 1), static_cast<lxw_row_t>(cells.rect.bottom - 1),
+        static_cast<lxw_col_t>(cells.rect.right - 1));
+  };
+  setCells(&chart_series_set_categories, x);
+  setCells(&chart_series_set_values, y);
   // The series refer to the cells; no copy of the data goes into the chart
   // (a reader recalculates it), which keeps large series cheap.
   if (series->categories) series->categories->ignore_cache = LXW_TRUE;
   if (series->values) series->values->ignore_cache = LXW_TRUE;
+  if (!series->categories || !series->values || !series->categories->formula || !series->values->formula)
+    RaiseFileError(kChartNotWritable, which + ": the series references are not accepted");
   chart_series_set_marker_type(series, LXW_CHART_MARKER_CIRCLE);
   chart_series_set_marker_size(series, 3);
 
@@ -394,23 +418,134 @@ void XlsxWriter::Write(lxw_workbook* wb) {
   wb_ = wb;
   const host::WorksheetRef active = book_.ActiveSheet();
   for (const host::WorksheetRef& sheet : book_.SheetList()) {
-    lxw_worksheet* ws = workbook_add_worksheet(wb, sheet->Name().c_str());
+    lxw_worksheet* ws = workbook_add_worksheet(wb, PlainXmlText(sheet->Name()).c_str());
     if (!ws) {
       RaiseFileError(kWriteFailed, "cannot write " + fileName_ + ": the sheet name \"" + sheet->Name() +
                                        "\" is not accepted");
     }
+    sheets_.push_back(ws);
     WriteSheet(*sheet, ws);
     if (sheet == active) worksheet_activate(ws);
   }
 }
 
-/// Removes a file when it goes out of scope, unless released.
-struct TempFile {
-  std::string path;
-  ~TempFile() {
-    if (!path.empty()) std::remove(path.c_str());
+using FileHandle = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
+
+/// Takes the rows the library has streamed to its temporary file for a sheet
+/// (in constant-memory mode), leaving it an empty stand-in, so that the sheet
+/// part it writes holds an empty <sheetData> element and the rows reach the
+/// package through our own, faster and checked, packaging step. The library
+/// never checks its writes to that file; its error flag is checked here.
+FileHandle TakeRows(lxw_worksheet* ws, const std::string& fileName) {
+  if (!ws->optimize || ws->dim_rowmin == LXW_ROW_MAX || !ws->optimize_tmpfile) return FileHandle(nullptr, &std::fclose);
+  lxw_worksheet_write_single_row(ws);  // the row still held in memory
+  std::FILE* standIn = std::fopen("/dev/null", "rb");
+  if (!standIn) RaiseFileError(kWriteFailed, "cannot write " + fileName + ": " + std::strerror(errno));
+  FileHandle rows(ws->optimize_tmpfile, &std::fclose);
+  ws->optimize_tmpfile = standIn;
+  errno = 0;
+  if (std::fflush(rows.get()) != 0 || std::ferror(rows.get()))
+    RaiseFileError(kWriteFailed, "cannot write " + fileName + ": the temporary sheet data could not be written" +
+                                     (errno ? std::string(" (") + std::strerror(errno) + ")" : std::string()));
+  return rows;
+}
+
+/// True when an XML part ends with the end tag of its root element (or its
+/// root is an empty-element tag). The library writes every part through a
+/// temporary file without checking the writes, so a part cut short by a full
+/// disk shows here.
+bool XmlPartComplete(std::string_view xml) {
+  std::size_t at = 0;
+  for (;;) {
+    at = xml.find('<', at);
+    if (at == std::string_view::npos || at + 1 >= xml.size()) return false;
+    if (xml[at + 1] != '?' && xml[at + 1] != '!') break;
+    at = xml.find('>', at);
+    if (at == std::string_view::npos) return false;
   }
-};
+  const std::size_t nameEnd = xml.find_first_of(" \t\r\n/>", at + 1);
+  if (nameEnd == std::string_view::npos) return false;
+  const std::string_view name = xml.substr(at + 1, nameEnd - at - 1);
+  const std::size_t last = xml.find_last_not_of(" \t\r\n");
+  const std::string_view body = xml.substr(0, last + 1);
+  const std::size_t startEnd = xml.find('>', nameEnd);
+  if (startEnd != std::string_view::npos && xml[startEnd - 1] == '/' && startEnd == last) return true;
+  const std::string endTag = "</" + std::string(name) + ">";
+  return body.size() >= endTag.size() && body.substr(body.size() - endTag.size()) == endTag;
+}
+
+bool IsXmlPart(const std::string& name) {
+  auto endsWith = [&](std::string_view suffix) {
+    return name.size() >= suffix.size() && name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0;
+  };
+  return endsWith(".xml") || endsWith(".rels") || endsWith(".vml");
+}
+
+/// Writes the final package from the library's: every part is checked and
+/// carried over unchanged, except the sheets whose rows were taken, which
+/// are written anew with their rows in place.
+void Repackage(const std::string& partsPath, std::vector<FileHandle>& rows, ZipPackageWriter& out,
+               const std::string& fileName) {
+  const InflateLimits unlimited{~std::uint64_t{0}, ~std::uint64_t{0}};
+  ZipArchive parts = ZipArchive::OpenFile(partsPath, fileName + " (temporary parts)", unlimited);
+  auto damaged = [&](const std::string& part) {
+    RaiseFileError(kWriteFailed, "cannot write " + fileName + ": the part " + part +
+                                     " came out incomplete (is the disk holding the temporary files full?)");
+  };
+  for (const ZipEntry& entry : parts.Entries()) {
+    std::size_t sheet = 0;
+    const bool isSheet = std::sscanf(entry.name.c_str(), "xl/worksheets/sheet%zu.xml", &sheet) == 1 &&
+                         entry.name == "xl/worksheets/sheet" + std::to_string(sheet) + ".xml";
+    std::FILE* sheetRows = isSheet && sheet >= 1 && sheet <= rows.size() ? rows[sheet - 1].get() : nullptr;
+    if (!IsXmlPart(entry.name) && !sheetRows) {
+      out.CopyPart(parts, entry);
+      continue;
+    }
+    const std::string xml = parts.Read(entry.name);
+    if (!XmlPartComplete(xml)) damaged(entry.name);
+    if (!sheetRows) {
+      out.CopyPart(parts, entry);
+      continue;
+    }
+    constexpr std::string_view kEmptyData = "<sheetData></sheetData>";
+    const std::size_t at = xml.find(kEmptyData);
+    if (at == std::string::npos) damaged(entry.name);
+    const std::size_t split = at + kEmptyData.find('>') + 1;
+    if (std::fseek(sheetRows, 0, SEEK_END) != 0) damaged(entry.name);
+    const long rowBytes = std::ftell(sheetRows);
+    if (rowBytes < 0) damaged(entry.name);
+    std::rewind(sheetRows);
+    out.BeginPart(entry.name, xml.size() + static_cast<std::uint64_t>(rowBytes));
+    out.Write(std::string_view(xml).substr(0, split));
+    std::vector<char> buffer(std::size_t{1} << 18);
+    std::uint64_t copied = 0;
+    for (;;) {
+      const std::size_t n = std::fread(buffer.data(), 1, buffer.size(), sheetRows);
+      if (n == 0) break;
+      copied += n;
+      out.Write(std::string_view(buffer.data(), n));
+    }
+    if (std::ferror(sheetRows) || copied != static_cast<std::uint64_t>(rowBytes)) damaged(entry.name);
+    out.Write(std::string_view(xml).substr(split));
+    out.EndPart();
+  }
+}
+
+/// Where the file at path really is: symbolic links followed (a dangling one
+/// to where its target would be), so that saving writes through a link
+/// instead of replacing it.
+std::string ResolveLinks(const std::string& path, const std::string& fileName) {
+  std::filesystem::path current(path);
+  for (int hops = 0; hops < 40; ++hops) {
+    std::error_code ec;
+    const std::filesystem::file_status status = std::filesystem::symlink_status(current, ec);
+    if (ec || status.type() != std::filesystem::file_type::symlink) return current.string();
+    const std::filesystem::path target = std::filesystem::read_symlink(current, ec);
+    if (ec) RaiseFileError(kWriteFailed, "cannot write " + fileName + ": " + ec.message());
+    current = target.is_absolute() ? target : current.parent_path() / target;
+  }
+  RaiseFileError(kWriteFailed, "cannot write " + fileName + ": too many levels of symbolic links");
+}
 
 }  // namespace
 
@@ -420,83 +555,65 @@ void SaveWorkbook(const host::Workbook& book, const std::string& path, const Sav
   const std::shared_ptr<host::Application> app = book.Parent();
   if (!app) RaiseFileError(kWriteFailed, "cannot write " + fileName + ": the workbook is closed");
 
-  // A temporary file beside the target, so that the final rename stays on one file system.
-  const std::filesystem::path target(path);
-  std::filesystem::path folder = target.parent_path();
-  if (folder.empty()) folder = ".";
-  TempFile temp;
+  const std::string target = ResolveLinks(path, fileName);
+  struct stat old {};
+  const bool exists = ::stat(target.c_str(), &old) == 0;
+  if (exists && !S_ISREG(old.st_mode))
+    RaiseFileError(kWriteFailed, "cannot write " + fileName + ": not a regular file");
+  const std::filesystem::path parent = std::filesystem::path(target).parent_path();
+  const std::string folder = parent.empty() ? std::string(".") : parent.string();
+
+  // The library's scratch files (and its own package) go to $TMPDIR when set,
+  // otherwise beside the target; the final file is written beside the
+  // target, so that moving it into place is one rename on one file system.
+  const char* tmpdir = std::getenv("TMPDIR");
+  std::string scratch = (tmpdir && *tmpdir) ? std::string(tmpdir) : folder;
+  TempFile parts(scratch, fileName);
+  parts.Close();
+  TempFile out(folder, fileName);
+
+  std::vector<FileHandle> rows;
   {
-    std::string pattern = (folder / ("." + fileName + ".XXXXXX")).string();
-    const int fd = ::mkstemp(pattern.data());
-    if (fd < 0) RaiseFileError(kWriteFailed, "cannot write " + fileName + ": " + std::strerror(errno));
-    ::close(fd);
-    temp.path = pattern;
+    lxw_workbook_options lxwOptions{};
+    lxwOptions.constant_memory = options.constantMemory ? LXW_TRUE : LXW_FALSE;
+    lxwOptions.tmpdir = scratch.data();
+    lxwOptions.use_zip64 = LXW_TRUE;
+    std::unique_ptr<lxw_workbook, WorkbookCloser> wb(workbook_new_opt(parts.Path().c_str(), &lxwOptions));
+    if (!wb) RaiseFileError(kWriteFailed, "cannot write " + fileName + ": the workbook cannot be created");
+    XlsxWriter writer(book, app->Formats(), fileName);
+    writer.Write(wb.get());
+    for (lxw_worksheet* ws : writer.Sheets()) rows.push_back(TakeRows(ws, fileName));
+    const lxw_error closed = workbook_close(wb.release());  // frees the workbook whatever the outcome
+    if (closed != LXW_NO_ERROR)
+      RaiseFileError(kWriteFailed, "cannot write " + fileName + ": " + lxw_strerror(closed));
   }
 
-  lxw_workbook_options lxwOptions{};
-  lxwOptions.constant_memory = options.constantMemory ? LXW_TRUE : LXW_FALSE;
-  lxwOptions.use_zip64 = LXW_TRUE;
-  std::unique_ptr<lxw_workbook, WorkbookCloser> wb(workbook_new_opt(temp.path.c_str(), &lxwOptions));
-  if (!wb) RaiseFileError(kWriteFailed, "cannot write " + fileName + ": the workbook cannot be created");
-  XlsxWriter(book, app->Formats(), fileName).Write(wb.get());
-  const lxw_error closed = workbook_close(wb.release());  // frees the workbook whatever the outcome
-  if (closed != LXW_NO_ERROR) RaiseFileError(kWriteFailed, "cannot write " + fileName + ": " + lxw_strerror(closed));
+  ZipPackageWriter package(out.Descriptor(), fileName);
+  Repackage(parts.Path(), rows, package, fileName);
+  package.Finish();
+  rows.clear();
 
   // mkstemp makes the file private; give it the mode a new file gets (or the old file's).
-  struct stat old {};
   mode_t mode;
-  if (::stat(path.c_str(), &old) == 0) {
+  if (exists) {
     mode = old.st_mode & 07777;
   } else {
     const mode_t mask = ::umask(0);
     ::umask(mask);
     mode = 0666 & ~mask;
   }
-  ::chmod(temp.path.c_str(), mode);
-  if (std::rename(temp.path.c_str(), path.c_str()) != 0)
+  if (::fchmod(out.Descriptor(), mode) != 0 || ::fsync(out.Descriptor()) != 0)
     RaiseFileError(kWriteFailed, "cannot write " + fileName + ": " + std::strerror(errno));
-  temp.path.clear();
+  out.Close();
+  if (std::rename(out.Path().c_str(), target.c_str()) != 0)
+    RaiseFileError(kWriteFailed, "cannot write " + fileName + ": " + std::strerror(errno));
+  out.Keep();
+  // The rename itself reaches the disk with the folder.
+  const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir >= 0) {
+    ::fsync(dir);
+    ::close(dir);
+  }
 }
 
 }  // namespace nml::files
-
-// ---------------------------------------------------------------------------
-// The deflate level of the workbooks we write.
-//
-// libxlsxwriter offers no compression-level setting: it asks minizip for
-// zlib's default level for every part, and on a large sheet two thirds of the
-// save then go into compression. Sheet parts are mostly digits and tags, which
-// the fastest level packs almost as tightly in a third of the time. So the
-// library's call into minizip that opens a part comes here first (a definition
-// in our own code comes before minizip's in symbol lookup), the default level
-// is replaced by the fastest one, and the call goes on to minizip itself.
-
-namespace {
-
-constexpr int kDeflated = 8;               // Z_DEFLATED
-constexpr int kDefaultCompression = -1;    // Z_DEFAULT_COMPRESSION
-constexpr int kBestSpeed = 1;              // Z_BEST_SPEED
-constexpr int kZipInternalError = -104;    // ZIP_INTERNALERROR
-
-using OpenInZip = int (*)(void* file, const char* filename, const void* zipfi, const void* extrafieldLocal,
-                          unsigned sizeExtrafieldLocal, const void* extrafieldGlobal, unsigned sizeExtrafieldGlobal,
-                          const char* comment, int method, int level, int raw, int windowBits, int memLevel,
-                          int strategy, const char* password, unsigned long crcForCrypting,
-                          unsigned long versionMadeBy, unsigned long flagBase, int zip64);
-
-}  // namespace
-
-extern "C" int zipOpenNewFileInZip4_64(void* file, const char* filename, const void* zipfi,
-                                       const void* extrafieldLocal, unsigned sizeExtrafieldLocal,
-                                       const void* extrafieldGlobal, unsigned sizeExtrafieldGlobal,
-                                       const char* comment, int method, int level, int raw, int windowBits,
-                                       int memLevel, int strategy, const char* password,
-                                       unsigned long crcForCrypting, unsigned long versionMadeBy,
-                                       unsigned long flagBase, int zip64) {
-  static const OpenInZip minizip = reinterpret_cast<OpenInZip>(dlsym(RTLD_NEXT, "zipOpenNewFileInZip4_64"));
-  if (minizip == nullptr) return kZipInternalError;
-  if (method == kDeflated && level == kDefaultCompression) level = kBestSpeed;
-  return minizip(file, filename, zipfi, extrafieldLocal, sizeExtrafieldLocal, extrafieldGlobal,
-                 sizeExtrafieldGlobal, comment, method, level, raw, windowBits, memLevel, strategy, password,
-                 crcForCrypting, versionMadeBy, flagBase, zip64);
-}

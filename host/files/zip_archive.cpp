@@ -165,4 +165,47 @@ std::optional<std::string> ZipArchive::ReadIfPresent(std::string_view name) {
   return out;
 }
 
+std::vector<ZipEntry> ZipArchive::Entries() const {
+  std::vector<ZipEntry> entries;
+  const zip_int64_t count = zip_get_num_entries(archive_, 0);
+  for (zip_int64_t i = 0; i < count; ++i) {
+    zip_stat_t st;
+    zip_stat_init(&st);
+    if (zip_stat_index(archive_, static_cast<zip_uint64_t>(i), 0, &st) != 0 || !(st.valid & ZIP_STAT_NAME))
+      RaiseFileError(kCorruptArchive, displayName_ + ": entry " + std::to_string(i) + " cannot be read");
+    ZipEntry entry;
+    entry.name = st.name;
+    entry.method = (st.valid & ZIP_STAT_COMP_METHOD) ? static_cast<std::uint16_t>(st.comp_method) : 0;
+    entry.crc = (st.valid & ZIP_STAT_CRC) ? st.crc : 0;
+    entry.compressedSize = (st.valid & ZIP_STAT_COMP_SIZE) ? st.comp_size : 0;
+    entry.size = (st.valid & ZIP_STAT_SIZE) ? st.size : 0;
+    entry.encrypted = (st.valid & ZIP_STAT_ENCRYPTION_METHOD) && st.encryption_method != ZIP_EM_NONE;
+    entries.push_back(std::move(entry));
+  }
+  return entries;
+}
+
+void ZipArchive::ReadStored(const ZipEntry& entry, const std::function<void(std::string_view)>& sink) const {
+  const std::optional<std::int64_t> index = Locate(entry.name);
+  if (!index) RaiseFileError(kMissingPart, displayName_ + ": the part " + entry.name + " is missing");
+  std::unique_ptr<zip_file_t, int (*)(zip_file_t*)> file(
+      zip_fopen_index(archive_, static_cast<zip_uint64_t>(*index), ZIP_FL_COMPRESSED), &zip_fclose);
+  if (!file)
+    RaiseFileError(kCorruptArchive, displayName_ + ": cannot read " + entry.name + " (" +
+                                        zip_error_strerror(zip_get_error(archive_)) + ")");
+  std::uint64_t total = 0;
+  char buffer[1 << 16];
+  for (;;) {
+    const zip_int64_t got = zip_fread(file.get(), buffer, sizeof buffer);
+    if (got < 0)
+      RaiseFileError(kCorruptArchive, displayName_ + ": " + entry.name + " is damaged (" +
+                                          zip_error_strerror(zip_file_get_error(file.get())) + ")");
+    if (got == 0) break;
+    total += static_cast<std::uint64_t>(got);
+    sink(std::string_view(buffer, static_cast<std::size_t>(got)));
+  }
+  if (total != entry.compressedSize)
+    RaiseFileError(kCorruptArchive, displayName_ + ": " + entry.name + " is truncated");
+}
+
 }  // namespace nml::files

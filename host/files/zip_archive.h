@@ -5,13 +5,25 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 struct zip;  // libzip's archive handle
 
 namespace nml::files {
+
+/// What the central directory says of one entry.
+struct ZipEntry {
+  std::string name;
+  std::uint16_t method = 0;            // 0 stored, 8 deflated
+  std::uint32_t crc = 0;
+  std::uint64_t compressedSize = 0;
+  std::uint64_t size = 0;
+  bool encrypted = false;
+};
 
 struct InflateLimits {
   std::uint64_t maxPartBytes = std::uint64_t{512} << 20;   // 512 MiB
@@ -42,6 +54,12 @@ class ZipArchive {
   std::string Read(std::string_view name);
   /// As Read, but std::nullopt for a missing entry.
   std::optional<std::string> ReadIfPresent(std::string_view name);
+
+  /// Every entry, in the order of the central directory.
+  std::vector<ZipEntry> Entries() const;
+  /// Passes the stored (still compressed) bytes of an entry to sink, piece by
+  /// piece; a damaged entry raises kCorruptArchive.
+  void ReadStored(const ZipEntry& entry, const std::function<void(std::string_view)>& sink) const;
 
   const std::string& DisplayName() const { return displayName_; }
   const InflateLimits& Limits() const { return limits_; }

@@ -117,6 +117,15 @@ TEST_F(HostFacade, CanonicalReportIsFoundSavedAndReadBack) {
     EXPECT_EQ(e.Number(), ComponentError(6140));
     EXPECT_EQ(e.Source(), "NMLCorrelation.Host.Save");
   }
+  for (const char* wrongType : {"report.csv", "report.xlsm", "report"}) {
+    try {
+      Host::Save((dir / wrongType).string());
+      ADD_FAILURE() << "saved as " << wrongType;
+    } catch (const Error& e) {
+      EXPECT_EQ(e.Number(), ComponentError(6101)) << wrongType;
+    }
+    EXPECT_FALSE(fs::exists(dir / wrongType));
+  }
   const std::string saved = (dir / "report.xlsx").string();
   Host::Save(saved);
 

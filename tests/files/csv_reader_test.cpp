@@ -60,7 +60,10 @@ TEST_F(CsvTest, EdgeCasesOfTheFormat) {
 TEST(CsvFieldValue, NumbersInTheCLocaleOtherwiseText) {
   for (const auto& [text, number] : std::vector<std::pair<const char*, double>>{
            {"1e5", 1e5}, {" 12 ", 12}, {"\t-1.5", -1.5}, {"+5", 5}, {".5", 0.5}, {"007", 7}, {"1E-3", 0.001},
-           {"123456789012345678", 123456789012345678.0}}) {
+           {"123456789012345678", 123456789012345678.0},
+           // Too small for a double: the value it rounds to.
+           {"1e-400", 0.0}, {"-1e-400", -0.0}, {"2e-324", 0.0}, {"3e-324", 4.9406564584124654e-324},
+           {"1e-310", 1e-310}, {"0.00000000001e-300", 1e-311}}) {
     EXPECT_EQ(CsvFieldValue(text), Variant(number)) << text;
   }
   for (const char* text : {"-", "+", "1,5", "inf", "-Infinity", "nan", "0x1A", "1e400", "12%", "1.2.3", "e5", "1e",
@@ -86,6 +89,7 @@ TEST_F(CsvTest, BrokenFilesAreRejectedNamingTheLineAndLeaveTheApplicationAsItWas
       {"x\n\"\n\xED\xA0\x80\"\n", kCsvInvalidUtf8, {"line 3"}},  // a surrogate
       {"ok\ncut \xE6\x97", kCsvInvalidUtf8, {"line 2"}},         // truncated at the end
       {std::string("\xFF\xFEx\0,\0", 6), kCsvInvalidUtf8, {"line 1", "UTF-16"}},
+      {std::string("a,b\n1,\"x\0y\"\n", 12), kCsvNulCharacter, {"data.csv line 2", "NUL"}},
       {"a,b\n1,\"open\n2,3\n", kCsvUnclosedQuote, {"data.csv line 2", "not closed"}},
       {"\"ab\"c,d\n", kCsvBadQuote, {"data.csv line 1", "field 1"}},
       {"x,y\n1,\"2\" \n", kCsvBadQuote, {"line 2", "field 2"}},

@@ -245,6 +245,18 @@ std::string ClaimSize(std::string zip, const std::string& name, std::uint32_t cl
   return zip;
 }
 
+TEST(XlsxNumbers, TooSmallForADoubleReadAsTheValueTheyRoundTo) {
+  auto app = host::Application::Create();
+  const auto book = ReadXlsxBytes(
+      *app, MakeZip(Workbook({{"S", SheetXml("<row r=\"1\"><c r=\"A1\"><v>1e-400</v></c><c r=\"B1\"><v>3e-324</v></c>"
+                                             "<c r=\"C1\"><v>-2.5E-330</v></c></row>")}})),
+      "tiny.xlsx");
+  const host::CellStore& cells = book->SheetList()[0]->Store();
+  EXPECT_EQ(cells.Get(1, 1), Variant(0.0));
+  EXPECT_EQ(cells.Get(1, 2), Variant(4.9406564584124654e-324));  // the smallest subnormal
+  EXPECT_EQ(cells.Get(1, 3), Variant(-0.0));
+}
+
 TEST_F(HostileTest, DecompressionBombs) {
   const InflateLimits small{1 << 20, 3 << 19};  // 1 MiB a part, 1.5 MiB in all
   const std::string bomb = MakeZip(Workbook({{"S", PaddedSheet(8 << 20)}}));

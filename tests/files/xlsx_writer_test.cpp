@@ -281,3 +281,103 @@ TEST_F(WriterTest, ReplacesAnExistingFileKeepingItsPermissions) {
 
 }  // namespace
 }  // namespace nml::files
+
+namespace nml::files {
+namespace {
+
+// Where a save goes: through links to their targets, never into something
+// that is not a regular file, with the mode a new file gets, and with room
+// for the temporary name beside an output whose name is at the length limit.
+TEST_F(WriterTest, OutputPathsAreResolvedAndCheckedBeforeWriting) {
+  namespace fs = std::filesystem;
+  const std::string target = dir_.File("target.xlsx");
+  testing::WriteFile(target, "old");
+  fs::create_symlink(target, dir_.File("link.xlsx"));
+  fs::create_symlink("missing.xlsx", dir_.File("dangling.xlsx"));
+  ASSERT_EQ(::mkfifo(dir_.File("fifo.xlsx").c_str(), 0600), 0);
+  const std::string longName = std::string(250, 'n') + ".xlsx";  // 255 bytes
+
+  SaveWorkbook(*book_, dir_.File("link.xlsx"));
+  EXPECT_TRUE(fs::is_symlink(dir_.File("link.xlsx")));
+  EXPECT_EQ(ReadXlsx(*readApp_, target)->SheetList()[0]->Store().Get(2, 2), Variant(1.5));
+  SaveWorkbook(*book_, dir_.File("dangling.xlsx"));
+  EXPECT_TRUE(fs::is_symlink(dir_.File("dangling.xlsx")));
+  EXPECT_TRUE(fs::is_regular_file(dir_.File("missing.xlsx")));
+  ExpectFileError([&] { SaveWorkbook(*book_, dir_.File("fifo.xlsx")); }, kWriteFailed, {"fifo.xlsx", "not a regular"});
+  EXPECT_TRUE(fs::is_fifo(dir_.File("fifo.xlsx")));
+  ExpectFileError([&] { SaveWorkbook(*book_, "/dev/null"); }, kWriteFailed, {"null", "not a regular"});
+
+  const mode_t mask = ::umask(022);
+  SaveWorkbook(*book_, dir_.File(longName));
+  ::umask(mask);
+  struct stat st {};
+  ASSERT_EQ(::stat(dir_.File(longName).c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0644u);
+  for (const auto& entry : fs::directory_iterator(dir_.Path()))
+    EXPECT_EQ(entry.path().filename().string().find(".nmlcorr-"), std::string::npos) << entry.path();
+}
+
+}  // namespace
+}  // namespace nml::files
+
+namespace nml::files {
+namespace {
+
+// Sheet names with ' and ! in chart series: the references come out right
+// and the library has nothing to say on standard error.
+TEST_F(WriterTest, ChartsOnSheetsWithQuotesAndBangsWriteNothingToStandardError) {
+  data_->SetName("Q1!'s");
+  support::ChartMaker maker;
+  maker.Anchor = report_->Cells(1, 1);
+  maker.FirstSeries = data_->GetRange("A2:A6");
+  maker.SecondSeries = data_->GetRange("B2:B6");
+  maker.Build();
+  ::testing::internal::CaptureStderr();
+  SaveWorkbook(*book_, dir_.File("bang.xlsx"));
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+  const std::string chart = testing::ZipEntries(dir_.File("bang.xlsx"))["xl/charts/chart1.xml"];
+  EXPECT_NE(chart.find("<c:f>'Q1!''s'!$A$2:$A$6</c:f>"), std::string::npos) << chart;
+  EXPECT_NE(chart.find("<c:f>'Q1!''s'!$B$2:$B$6</c:f>"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace nml::files
+
+namespace nml::files {
+namespace {
+
+// Characters XML cannot hold, in cells (which escape them and read back
+// exactly), in a sheet name and chart titles (which replace them): every
+// part still parses, for Python's XML parser and for openpyxl.
+TEST_F(WriterTest, TextXmlCannotHoldIsEscapedOrReplaced) {
+  const std::vector<std::string> texts = {"x\x01y", "tab\there", "p\xEF\xBF\xBEq\xEF\xBF\xBF", "_x0041_", "_X0041_ _x41_",
+                                          "a_x005F_b", "\x1F"};
+  for (std::size_t i = 0; i < texts.size(); ++i) report_->Store().Set(static_cast<std::int32_t>(i) + 1, 3, Variant(texts[i]));
+  report_->SetName("Ctl\x02\xEF\xBF\xBF");
+  support::ChartMaker maker;
+  maker.Anchor = report_->Cells(1, 5);
+  maker.FirstSeries = report_->GetRange("A2:A6");
+  maker.SecondSeries = report_->GetRange("B2:B6");
+  maker.Title = "T\x01\xEF\xBF\xBE";
+  maker.Build();
+  for (const bool streaming : {true, false}) {  // inline strings, shared strings
+    const auto back = SaveAndRead(streaming ? "ctl.xlsx" : "ctl-shared.xlsx", SaveOptions{streaming});
+    for (std::size_t i = 0; i < texts.size(); ++i)
+      EXPECT_EQ(back->SheetList()[1]->Store().Get(static_cast<std::int32_t>(i) + 1, 3), Variant(texts[i])) << i;
+    EXPECT_EQ(back->SheetList()[1]->Name(), "Ctl\xEF\xBF\xBD\xEF\xBF\xBD");
+  }
+
+  if (RunCommand("/usr/bin/python3 -c 'import openpyxl'") != 0) GTEST_SKIP() << "no /usr/bin/python3 with openpyxl";
+  const std::string py =
+      "/usr/bin/python3 -c \"import sys, zipfile, openpyxl, xml.etree.ElementTree as ET\n"
+      "z = zipfile.ZipFile(sys.argv[1])\n"
+      "[ET.fromstring(z.read(n)) for n in z.namelist() if n.endswith(('.xml', '.rels'))]\n"
+      "openpyxl.load_workbook(sys.argv[1])\" '" + dir_.File("ctl.xlsx") + "'";
+  EXPECT_EQ(RunCommand(py), 0);
+
+  report_->Store().Set(9, 3, Variant(std::string("cut\0here", 8)));
+  ExpectFileError([&] { SaveWorkbook(*book_, dir_.File("nul.xlsx")); }, kCellNotWritable, {"C9", "NUL"});
+}
+
+}  // namespace
+}  // namespace nml::files

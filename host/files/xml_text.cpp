@@ -1,0 +1,70 @@
+#include "host/files/xml_text.h"
+
+#include <cctype>
+#include <cstdio>
+
+#include "host/files/utf8.h"
+
+namespace nml::files {
+namespace {
+
+bool IsNonCharacter(char32_t cp) { return cp == 0xFFFE || cp == 0xFFFF; }
+bool IsXmlControl(char32_t cp) { return cp < 0x20 && cp != '\t' && cp != '\n' && cp != '\r'; }
+
+/// True when s[i] starts an escape a reader would decode: _x, four hex digits, _.
+bool LooksLikeEscape(std::string_view s, std::size_t i) {
+  if (i + 7 > s.size() || s[i] != '_' || s[i + 1] != 'x' || s[i + 6] != '_') return false;
+  for (std::size_t k = i + 2; k < i + 6; ++k)
+    if (!std::isxdigit(static_cast<unsigned char>(s[k]))) return false;
+  return true;
+}
+
+/// The text with each character that replace handles (it appends its
+/// replacement to out and returns true) replaced.
+template <class Replace>
+std::string Rewrite(std::string_view text, Replace&& replace) {
+  std::string out;
+  out.reserve(text.size() + 16);
+  for (std::size_t i = 0; i < text.size();) {
+    char32_t cp = 0;
+    int len = DecodeUtf8(text, i, cp);
+    if (len == 0) {  // a byte that is not UTF-8 goes on as it is
+      cp = 0xFFFD;
+      len = 1;
+    }
+    const std::size_t n = static_cast<std::size_t>(len);
+    if (!replace(text, i, cp, out)) out.append(text.substr(i, n));
+    i += n;
+  }
+  return out;
+}
+
+}  // namespace
+
+std::string CellText(std::string_view text) {
+  if (text.find('_') == std::string_view::npos && text.find("\xEF\xBF") == std::string_view::npos)
+    return std::string(text);
+  return Rewrite(text, [](std::string_view s, std::size_t i, char32_t cp, std::string& out) {
+    if (IsNonCharacter(cp)) {
+      char escape[8];
+      std::snprintf(escape, sizeof escape, "_x%04X_", static_cast<unsigned>(cp));
+      out += escape;
+      return true;
+    }
+    if (cp == '_' && LooksLikeEscape(s, i)) {
+      out += "_x005F_";
+      return true;
+    }
+    return false;
+  });
+}
+
+std::string PlainXmlText(std::string_view text) {
+  return Rewrite(text, [](std::string_view, std::size_t, char32_t cp, std::string& out) {
+    if (!IsNonCharacter(cp) && !IsXmlControl(cp)) return false;
+    AppendUtf8(out, 0xFFFD);
+    return true;
+  });
+}
+
+}  // namespace nml::files

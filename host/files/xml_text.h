@@ -1,0 +1,22 @@
+// Text made fit for the XML parts of a workbook. XML 1.0 cannot hold most
+// control characters (U+0001 to U+001F but tab, line feed and carriage
+// return) nor U+FFFE and U+FFFF at all.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace nml::files {
+
+/// Text for a cell, which the format lets escape any character as _xHHHH_:
+/// U+FFFE and U+FFFF become _xFFFE_ and _xFFFF_, and text that already reads
+/// as such an escape ("_x0041_") gets its underscore escaped (_x005F_), so
+/// that a reader gets back exactly the text written. Control characters are
+/// left to libxlsxwriter, which escapes them the same way.
+std::string CellText(std::string_view text);
+
+/// Text for places that have no escapes (sheet names, chart titles, cached
+/// formula results): the characters XML cannot hold become U+FFFD.
+std::string PlainXmlText(std::string_view text);
+
+}  // namespace nml::files
