@@ -111,7 +111,7 @@ void Analyse(Options& o, bool& opened) {
   // The workbook first: a reader of the printed report that stops early
   // (`| head`) must not cost the file.
   progress.Stage("writing " + o.output);
-  Host::Save(o.output);
+  Host::Save(o.output, [&progress](const char* part, double fraction) { progress.Percent(part, fraction); });
   progress.Finish();
 
   const std::string where = Host::ReportRange();

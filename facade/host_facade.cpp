@@ -233,6 +233,7 @@ std::vector<CellStyle> Host::Styles(const std::string& sheet, std::int32_t top, 
         CellStyle style;
         style.numberFormat = f.numberFormat;
         style.bold = f.bold;
+        style.fontSize = f.fontSize;
         style.border = f.border;
         if (f.fillColorIndex != host::kColorIndexNone)
           style.fillColor = static_cast<std::int32_t>(host::PaletteColor(f.fillColorIndex));
@@ -288,7 +289,7 @@ std::string Host::ReportRange() {
   });
 }
 
-void Host::Save(const std::string& path) {
+void Host::Save(const std::string& path, const SaveProgress& progress) {
   HostCall("Save", [&] {
     auto book = ActiveBook();
     // No open workbook's source is overwritten: the file is written as .xlsx,
@@ -302,7 +303,12 @@ void Host::Save(const std::string& path) {
     if (extension.size() != 5 || ::strncasecmp(extension.c_str(), ".xlsx", 5) != 0)
       files::RaiseFileError(files::kUnsupportedFileType,
                             files::FileNameOf(path) + ": workbooks are saved as .xlsx only (the name must end in .xlsx)");
-    files::SaveWorkbook(*book, path);
+    // The last report's sheet prints one page wide.
+    if (const auto report = support::TheHostLink().LastReport(); report && report->Worksheet()->Parent() == book)
+      report->Worksheet()->SetFitToPageWidth(true);
+    files::SaveOptions options;
+    options.progress = progress;
+    files::SaveWorkbook(*book, path, options);
   });
 }
 

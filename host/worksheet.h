@@ -62,6 +62,10 @@ class Worksheet final : public Object, public std::enable_shared_from_this<Works
   double ColumnWidth(std::int32_t column) const;
   void SetColumnWidth(std::int32_t column, double width);
 
+  /// Printed scaled to one page wide, as many pages tall as it needs.
+  bool FitToPageWidth() const { return fitToPageWidth_; }
+  void SetFitToPageWidth(bool on) { fitToPageWidth_ = on; }
+
  private:
   std::weak_ptr<Workbook> parent_;
   std::string name_;
@@ -69,6 +73,7 @@ class Worksheet final : public Object, public std::enable_shared_from_this<Works
   std::uint32_t defaultFormatId_ = 0;
   std::vector<ChartObject> charts_;
   std::vector<double> columnWidths_;
+  bool fitToPageWidth_ = false;
 };
 
 using WorksheetRef = std::shared_ptr<Worksheet>;

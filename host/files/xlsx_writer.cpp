@@ -114,8 +114,9 @@ struct WorkbookCloser {
 
 class XlsxWriter {
  public:
-  XlsxWriter(const host::Workbook& book, const host::FormatTable& formats, const std::string& fileName)
-      : book_(book), formats_(formats), fileName_(fileName) {}
+  XlsxWriter(const host::Workbook& book, const host::FormatTable& formats, const std::string& fileName,
+             const SaveOptions& options)
+      : book_(book), formats_(formats), fileName_(fileName), options_(options) {}
 
   void Write(lxw_workbook* wb);
   /// The library's worksheets, in tab order.
@@ -136,6 +137,8 @@ class XlsxWriter {
   const host::Workbook& book_;
   const host::FormatTable& formats_;
   std::string fileName_;
+  const SaveOptions& options_;
+  std::int64_t rowsTotal_ = 0, rowsDone_ = 0, nextReport_ = 0;  // rows of all sheets, for the progress
   lxw_workbook* wb_ = nullptr;
   std::vector<lxw_worksheet*> sheets_;
   std::unordered_map<std::uint32_t, FormatInfo> cache_;
@@ -154,6 +157,7 @@ const XlsxWriter::FormatInfo& XlsxWriter::Format(std::uint32_t id) {
       lxw_format* format = workbook_add_format(wb_);
       if (!format) RaiseFileError(kWriteFailed, "cannot write " + fileName_ + ": out of memory");
       if (f.bold) format_set_bold(format);
+      if (f.fontSize > 0) format_set_font_size(format, f.fontSize);
       if (f.border) format_set_border(format, LXW_BORDER_THIN);
       if (f.fillColorIndex != host::kColorIndexNone) {
         format_set_pattern(format, LXW_PATTERN_SOLID);
@@ -214,7 +218,17 @@ void XlsxWriter::WriteSheet(const host::Worksheet& sheet, lxw_worksheet* ws) {
                                          std::to_string(row) + ": text longer than 32,767 characters");
   };
 
+  const auto used = store.UsedRect();
+  std::int32_t lastRow = used ? used->top - 1 : 0;
   store.ForEachCell([&](std::int32_t row, std::int32_t col, const Variant& value, std::uint32_t formatId) {
+    if (row != lastRow) {
+      rowsDone_ += row - lastRow;
+      lastRow = row;
+      if (options_.progress && rowsDone_ >= nextReport_) {
+        nextReport_ = rowsDone_ + std::max<std::int64_t>(rowsTotal_ / 200, 1024);
+        options_.progress("cells", static_cast<double>(rowsDone_) / static_cast<double>(rowsTotal_));
+      }
+    }
     const FormatInfo& info = Format(host::EffectiveFormatId(formatId, sheetFormat));
     const double boldFactor = info.bold ? 1.1 : 1.0;
     if (!value.IsEmpty() && pending.row == row && pending.col == col - 1) widen(pending.col, pending.chars);
@@ -417,6 +431,8 @@ void XlsxWriter::WriteChart(const host::Worksheet& sheet, lxw_worksheet* ws, con
 void XlsxWriter::Write(lxw_workbook* wb) {
   wb_ = wb;
   const host::WorksheetRef active = book_.ActiveSheet();
+  for (const host::WorksheetRef& sheet : book_.SheetList())
+    if (const auto used = sheet->Store().UsedRect()) rowsTotal_ += used->Rows();
   for (const host::WorksheetRef& sheet : book_.SheetList()) {
     lxw_worksheet* ws = workbook_add_worksheet(wb, PlainXmlText(sheet->Name()).c_str());
     if (!ws) {
@@ -425,7 +441,18 @@ void XlsxWriter::Write(lxw_workbook* wb) {
     }
     sheets_.push_back(ws);
     WriteSheet(*sheet, ws);
-    if (sheet == active) worksheet_activate(ws);
+    if (sheet->FitToPageWidth()) worksheet_fit_to_pages(ws, 1, 0);
+    if (sheet == active) {
+      worksheet_activate(ws);
+      // The selection is the application's; it is saved with the sheet it lies on.
+      const auto app = book_.Parent();
+      const host::RangeRef selection = app ? app->Selection() : nullptr;
+      if (selection && selection->Worksheet() == sheet && !selection->Rects().empty()) {
+        const host::CellRect& r = selection->Rects().front();
+        worksheet_set_selection(ws, static_cast<lxw_row_t>(r.top - 1), static_cast<lxw_col_t>(r.left - 1),
+                                static_cast<lxw_row_t>(r.bottom - 1), static_cast<lxw_col_t>(r.right - 1));
+      }
+    }
   }
 }
 
@@ -485,13 +512,17 @@ bool IsXmlPart(const std::string& name) {
 /// carried over unchanged, except the sheets whose rows were taken, which
 /// are written anew with their rows in place.
 void Repackage(const std::string& partsPath, std::vector<FileHandle>& rows, ZipPackageWriter& out,
-               const std::string& fileName) {
+               const std::string& fileName, const SaveOptions& options) {
   const InflateLimits unlimited{~std::uint64_t{0}, ~std::uint64_t{0}};
   ZipArchive parts = ZipArchive::OpenFile(partsPath, fileName + " (temporary parts)", unlimited);
   auto damaged = [&](const std::string& part) {
     RaiseFileError(kWriteFailed, "cannot write " + fileName + ": the part " + part +
                                      " came out incomplete (is the disk holding the temporary files full?)");
   };
+  // Progress counts the sheet rows copied, which are nearly all of the bytes.
+  std::uint64_t rowBytesTotal = 0, rowBytesDone = 0;
+  for (const FileHandle& f : rows)
+    if (f && std::fseek(f.get(), 0, SEEK_END) == 0) rowBytesTotal += static_cast<std::uint64_t>(std::max(std::ftell(f.get()), 0L));
   for (const ZipEntry& entry : parts.Entries()) {
     std::size_t sheet = 0;
     const bool isSheet = std::sscanf(entry.name.c_str(), "xl/worksheets/sheet%zu.xml", &sheet) == 1 &&
@@ -524,6 +555,9 @@ void Repackage(const std::string& partsPath, std::vector<FileHandle>& rows, ZipP
       if (n == 0) break;
       copied += n;
       out.Write(std::string_view(buffer.data(), n));
+      rowBytesDone += n;
+      if (options.progress)
+        options.progress("package", static_cast<double>(rowBytesDone) / static_cast<double>(rowBytesTotal));
     }
     if (std::ferror(sheetRows) || copied != static_cast<std::uint64_t>(rowBytes)) damaged(entry.name);
     out.Write(std::string_view(xml).substr(split));
@@ -580,7 +614,7 @@ void SaveWorkbook(const host::Workbook& book, const std::string& path, const Sav
     lxwOptions.use_zip64 = LXW_TRUE;
     std::unique_ptr<lxw_workbook, WorkbookCloser> wb(workbook_new_opt(parts.Path().c_str(), &lxwOptions));
     if (!wb) RaiseFileError(kWriteFailed, "cannot write " + fileName + ": the workbook cannot be created");
-    XlsxWriter writer(book, app->Formats(), fileName);
+    XlsxWriter writer(book, app->Formats(), fileName, options);
     writer.Write(wb.get());
     for (lxw_worksheet* ws : writer.Sheets()) rows.push_back(TakeRows(ws, fileName));
     const lxw_error closed = workbook_close(wb.release());  // frees the workbook whatever the outcome
@@ -589,7 +623,7 @@ void SaveWorkbook(const host::Workbook& book, const std::string& path, const Sav
   }
 
   ZipPackageWriter package(out.Descriptor(), fileName);
-  Repackage(parts.Path(), rows, package, fileName);
+  Repackage(parts.Path(), rows, package, fileName, options);
   package.Finish();
   rows.clear();
 

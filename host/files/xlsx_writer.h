@@ -3,6 +3,7 @@
 // whose series refer to the cells they plot).
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "host/workbook.h"
@@ -13,6 +14,9 @@ struct SaveOptions {
   /// Stream each sheet's rows to the file as they are written instead of
   /// keeping them in memory (strings are then stored inline).
   bool constantMemory = true;
+  /// Told how far the save has come: the stage ("cells", then "package") and
+  /// the fraction of it done, 0 to 1, a few hundred times at most.
+  std::function<void(const char* stage, double fraction)> progress;
 };
 
 /// Saves book as an .xlsx file at path. Every sheet is written in tab order

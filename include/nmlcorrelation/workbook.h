@@ -18,6 +18,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -106,10 +107,14 @@ class NML_API Host {
   /// empty before the first report.
   static std::string ReportRange();
 
+  /// Told how far a save has come: the stage ("cells", then "package") and
+  /// the fraction of it done, 0 to 1.
+  using SaveProgress = std::function<void(const char* stage, double fraction)>;
+
   /// Saves the active workbook, with its charts, as .xlsx. Refuses the file
   /// the workbook was opened from; an existing file is replaced only when the
   /// whole workbook has been written.
-  static void Save(const std::string& path);
+  static void Save(const std::string& path, const SaveProgress& progress = {});
 };
 
 }  // namespace nml
