@@ -18,11 +18,9 @@ struct Run {
   std::string out;  // standard output and standard error together
 };
 
-// Runs nmlcorr with args in cwd; redirect says where its output goes, setup
-// is a shell command run first in the same shell ("ulimit -v 35000").
-Run Nmlcorr(const std::string& args, const fs::path& cwd, const std::string& redirect = "2>&1",
-            const std::string& setup = "true") {
-  const std::string cmd = "cd '" + cwd.string() + "' && (" + setup + "; '" NML_CLI "' " + args + ") " + redirect;
+// Runs a shell command in cwd, standard error with standard output.
+Run Shell(const std::string& command, const fs::path& cwd) {
+  const std::string cmd = "cd '" + cwd.string() + "' && (" + command + ") 2>&1";
   Run r{-1, {}};
   FILE* p = popen(cmd.c_str(), "r");
   if (!p) return r;
@@ -32,6 +30,13 @@ Run Nmlcorr(const std::string& args, const fs::path& cwd, const std::string& red
   const int raw = pclose(p);
   r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
   return r;
+}
+
+// Runs nmlcorr with args in cwd; redirect says where its output goes, setup
+// is a shell command run first in the same shell ("ulimit -v 35000").
+Run Nmlcorr(const std::string& args, const fs::path& cwd, const std::string& redirect = "2>&1",
+            const std::string& setup = "true") {
+  return Shell("(" + setup + "; '" NML_CLI "' " + args + ") " + redirect, cwd);
 }
 
 void WriteFile(const fs::path& path, const std::string& text) {
@@ -215,6 +220,33 @@ TEST_F(Nmlcorr_, OutOfMemoryIsErrorSeven) {
   EXPECT_EQ(r.status, 1) << r.out;
   EXPECT_EQ(r.out.rfind("nmlcorr: error 7: Out of memory\n", 0), 0u) << r.out;
   EXPECT_FALSE(fs::exists(dir / "small.xlsx"));
+}
+
+TEST_F(Nmlcorr_, TheWorkbookOpensOnTheReport) {
+  if (std::system("/usr/bin/python3 -c 'import openpyxl' > /dev/null 2>&1") != 0) GTEST_SKIP() << "no openpyxl";
+  ASSERT_EQ(Nmlcorr("savings.csv -m canonical -x C1:D51 -y B1:B51,E1:F51 --headers --raw -q -o v.xlsx", dir).status, 0);
+  // openpyxl, an independent reader: the active sheet, its selection, the
+  // page setup, and the font sizes of main titles, a table title and a number.
+  const auto r = Shell(
+      "/usr/bin/python3 -c \"import openpyxl; b = openpyxl.load_workbook('v.xlsx'); s = b.active; "
+      "print(s.title, s.sheet_view.selection[0].sqref, s.sheet_properties.pageSetUpPr.fitToPage, "
+      "s.page_setup.fitToWidth or 1, s.page_setup.fitToHeight, "
+      "[(c, s[c].value, s[c].font.sz) for c in ('A1', 'A5', 'A28', 'B7')])\"",
+      dir);
+  EXPECT_TRUE(Has(r.out, "Sheet2 A1 True 1 0 [('A1', 'Canonical Correlation Results for:', 14.0), ")) << r.out;
+  EXPECT_TRUE(Has(r.out, "('A5', 'Correlation Matrix (r)', 11.0), ('A28', 'Raw Results', 14.0), ('B7', 1, 11.0)]"))
+      << r.out;
+}
+
+TEST_F(Nmlcorr_, ProgressOnATerminal) {
+  if (std::system("script --version > /dev/null 2>&1") != 0) GTEST_SKIP() << "no script(1) to give nmlcorr a terminal";
+  std::string rows = "a,b\n";
+  for (int i = 0; i < 20000; ++i) rows += std::to_string(i % 7) + "," + std::to_string(i * i % 11) + "\n";
+  WriteFile(dir / "rows.csv", rows);
+  const auto r = Shell("script -qec \"'" NML_CLI "' rows.csv -x A:B --headers -q\" /dev/null | tr '\\r' '\\n'", dir);
+  EXPECT_TRUE(Has(r.out, "nmlcorr: writing rows-report.xlsx ... cells 5")) << r.out;
+  EXPECT_TRUE(Has(r.out, "nmlcorr: writing rows-report.xlsx ... package 100%")) << r.out;
+  EXPECT_TRUE(fs::exists(dir / "rows-report.xlsx"));
 }
 
 TEST_F(Nmlcorr_, TerminalOutputFitsItsWidth) {
