@@ -142,7 +142,13 @@ int Run(Options o) {
   try {
     Analyse(o, opened);
   } catch (const Error& e) {
-    throw Failure{e, Hint(e, o, GatherHintFacts(e, o, opened))};
+    std::string hint;
+    try {
+      hint = Hint(e, o, GatherHintFacts(e, o, opened));
+    } catch (const std::exception&) {
+      // Advice is a courtesy: a workbook that cannot be read for it leaves the error as it is.
+    }
+    throw Failure{e, hint};
   }
   return 0;
 }
