@@ -142,6 +142,13 @@ TEST_F(HostFacade, CanonicalReportIsFoundSavedAndReadBack) {
     else
       EXPECT_EQ(got, want) << i;
   }
+  // The report header is a main title in a larger font, "Correlation Matrix
+  // (r)" a table title in the default one, after the file's round trip.
+  const std::vector<CellStyle> titles = Host::Styles("Sheet2", 1, 1, 5, 1);
+  EXPECT_EQ(titles[0].fontSize, 14);
+  EXPECT_EQ(back.At(4, 0), Variant("Correlation Matrix (r)"));
+  EXPECT_EQ(titles[4].fontSize, 0);
+  EXPECT_TRUE(titles[0].bold && titles[4].bold);
   fs::remove_all(dir);
 }
 
