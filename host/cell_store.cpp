@@ -1,6 +1,7 @@
 #include "host/cell_store.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <map>
@@ -61,8 +62,39 @@ struct Chunk {
   }
 };
 
+/// The chunks of one column by band, in pages of 64 bands allocated as rows
+/// are used: a column whose only cell is in the last row costs two small
+/// pages, not an entry for every band above it.
+class ChunkIndex {
+ public:
+  /// Bands covered so far: every band at or past this one has no chunk.
+  std::size_t size() const { return size_; }
+  Chunk* Get(std::size_t band) const {
+    if (band >= size_) return nullptr;
+    const auto& page = pages_[band / kPageBands];
+    return page ? (*page)[band % kPageBands].get() : nullptr;
+  }
+  /// The slot of a band, made on demand (empty until a chunk is put there).
+  std::unique_ptr<Chunk>& Slot(std::size_t band) {
+    const std::size_t p = band / kPageBands;
+    if (p >= pages_.size()) pages_.resize(p + 1);
+    if (!pages_[p]) pages_[p] = std::make_unique<Page>();
+    size_ = std::max(size_, band + 1);
+    return (*pages_[p])[band % kPageBands];
+  }
+  void Release(std::size_t band) {
+    if (band < size_ && pages_[band / kPageBands]) (*pages_[band / kPageBands])[band % kPageBands].reset();
+  }
+
+ private:
+  static constexpr std::size_t kPageBands = 64;
+  using Page = std::array<std::unique_ptr<Chunk>, kPageBands>;
+  std::vector<std::unique_ptr<Page>> pages_;
+  std::size_t size_ = 0;
+};
+
 struct Column {
-  std::vector<std::unique_ptr<Chunk>> chunks;
+  ChunkIndex chunks;
 };
 
 std::int32_t Band(std::int32_t row) { return (row - 1) >> kShift; }
@@ -115,17 +147,15 @@ struct CellStore::Impl {
     const auto c = static_cast<std::size_t>(col - 1);
     if (c >= cols.size()) return nullptr;
     const auto b = static_cast<std::size_t>(Band(row));
-    const auto& chunks = cols[c].chunks;
-    return b < chunks.size() ? chunks[b].get() : nullptr;
+    return cols[c].chunks.Get(b);
   }
   Chunk& Ensure(std::int32_t row, std::int32_t col) {
     const auto c = static_cast<std::size_t>(col - 1);
     if (c >= cols.size()) cols.resize(c + 1);
     const auto b = static_cast<std::size_t>(Band(row));
-    auto& chunks = cols[c].chunks;
-    if (b >= chunks.size()) chunks.resize(b + 1);
-    if (!chunks[b]) chunks[b] = std::make_unique<Chunk>();
-    return *chunks[b];
+    std::unique_ptr<Chunk>& slot = cols[c].chunks.Slot(b);
+    if (!slot) slot = std::make_unique<Chunk>();
+    return *slot;
   }
   // Rows of column col past which no chunk exists.
   std::int32_t RowLimit(std::int32_t col) const {
@@ -136,7 +166,7 @@ struct CellStore::Impl {
   std::int32_t ColumnLimit() const { return static_cast<std::int32_t>(cols.size()); }
   void FreeIfEmpty(std::int32_t row, std::int32_t col) {
     Chunk* ch = Find(row, col);
-    if (ch && ch->Empty()) cols[static_cast<std::size_t>(col - 1)].chunks[static_cast<std::size_t>(Band(row))].reset();
+    if (ch && ch->Empty()) cols[static_cast<std::size_t>(col - 1)].chunks.Release(static_cast<std::size_t>(Band(row)));
   }
 
   static Variant Decode(const Chunk& ch, std::int32_t off) {
@@ -505,9 +535,10 @@ void CellStore::Clear(const CellRect& rect) {
   ClearFormulas(rect);
   impl_->ForSegments(rect, false, [&](std::int32_t col, std::int32_t row, std::int32_t len, Chunk* ch) {
     if (!ch) return;
-    auto& slot = impl_->cols[static_cast<std::size_t>(col - 1)].chunks[static_cast<std::size_t>(Band(row))];
+    ChunkIndex& chunks = impl_->cols[static_cast<std::size_t>(col - 1)].chunks;
+    const auto band = static_cast<std::size_t>(Band(row));
     if (len == kChunkRows) {
-      slot.reset();
+      chunks.Release(band);
       return;
     }
     const std::int32_t off = Offset(row);
@@ -516,7 +547,7 @@ void CellStore::Clear(const CellRect& rect) {
       if (ch->values) ch->values->kind[off + i] = 0;
       if (ch->fmt) ch->fmt[off + i] = 0;
     }
-    if (ch->Empty()) slot.reset();
+    if (ch->Empty()) chunks.Release(band);
   });
 }
 
@@ -639,18 +670,20 @@ std::optional<CellRect> CellStore::UsedRect() const {
     std::int32_t top = 0;
     std::int32_t bottom = 0;
     for (std::size_t b = 0; b < chunks.size() && top == 0; ++b) {
-      if (!chunks[b]) continue;
+      const Chunk* ch = chunks.Get(b);
+      if (!ch) continue;
       for (std::int32_t i = 0; i < kChunkRows; ++i)
-        if (chunks[b]->Used(i)) {
+        if (ch->Used(i)) {
           top = BandFirstRow(b) + i;
           break;
         }
     }
     if (top == 0) continue;
     for (std::size_t b = chunks.size(); b-- > 0 && bottom == 0;) {
-      if (!chunks[b]) continue;
+      const Chunk* ch = chunks.Get(b);
+      if (!ch) continue;
       for (std::int32_t i = kChunkRows - 1; i >= 0; --i)
-        if (chunks[b]->Used(i)) {
+        if (ch->Used(i)) {
           bottom = BandFirstRow(b) + i;
           break;
         }
@@ -675,8 +708,7 @@ void CellStore::ForEachCell(const std::function<void(std::int32_t row, std::int3
   for (std::size_t b = 0; b < bands; ++b) {
     present.clear();
     for (std::size_t c = 0; c < impl_->cols.size(); ++c) {
-      const auto& chunks = impl_->cols[c].chunks;
-      if (b < chunks.size() && chunks[b]) present.emplace_back(static_cast<std::int32_t>(c + 1), chunks[b].get());
+      if (const Chunk* ch = impl_->cols[c].chunks.Get(b)) present.emplace_back(static_cast<std::int32_t>(c + 1), ch);
     }
     if (present.empty()) continue;
     for (std::int32_t i = 0; i < kChunkRows; ++i) {

@@ -101,19 +101,18 @@ CellFormat Worksheet::FormatAt(std::int32_t row, std::int32_t column) const {
 
 double Worksheet::ColumnWidth(std::int32_t column) const {
   if (column < 1 || column > kMaxColumns) Raise(rt::kApplicationDefined);
-  const auto i = static_cast<std::size_t>(column - 1);
-  return i < columnWidths_.size() ? columnWidths_[i] : 0.0;
+  const auto found = columnWidths_.find(column);
+  return found != columnWidths_.end() ? found->second : 0.0;
 }
 
 void Worksheet::SetColumnWidth(std::int32_t column, double width) {
   if (column < 1 || column > kMaxColumns || !(width >= 0 && width <= 255))
     Raise(rt::kApplicationDefined, "Unable to set the ColumnWidth property of the Range class");
-  const auto i = static_cast<std::size_t>(column - 1);
-  if (i >= columnWidths_.size()) {
-    if (width == 0) return;
-    columnWidths_.resize(i + 1, 0.0);
+  if (width == 0) {
+    columnWidths_.erase(column);
+  } else {
+    columnWidths_[column] = width;
   }
-  columnWidths_[i] = width;
 }
 
 }  // namespace nml::host

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -61,6 +62,8 @@ class Worksheet final : public Object, public std::enable_shared_from_this<Works
   /// Column widths in character units, as read from or meant for a file (0 = default).
   double ColumnWidth(std::int32_t column) const;
   void SetColumnWidth(std::int32_t column, double width);
+  /// The last column given a width of its own (0 when none is).
+  std::int32_t LastColumnWithWidth() const { return columnWidths_.empty() ? 0 : columnWidths_.rbegin()->first; }
 
   /// Printed scaled to one page wide, as many pages tall as it needs.
   bool FitToPageWidth() const { return fitToPageWidth_; }
@@ -72,7 +75,7 @@ class Worksheet final : public Object, public std::enable_shared_from_this<Works
   CellStore store_;
   std::uint32_t defaultFormatId_ = 0;
   std::vector<ChartObject> charts_;
-  std::vector<double> columnWidths_;
+  std::map<std::int32_t, double> columnWidths_;  // only the columns given a width
   bool fitToPageWidth_ = false;
 };
 

@@ -80,22 +80,42 @@ class FolderLock {
   int error_ = 0;
 };
 
+// A registry is a few kilobytes; anything past this is not one.
+constexpr std::size_t kMaxRegistryBytes = std::size_t{16} << 20;
+
 // Reads the whole file; a missing file is empty text with exists = false.
+// Only a regular file is read (a FIFO would block, a device be endless or
+// be replaced by a file), opened without blocking and read up to the bound.
 bool ReadText(const std::string& path, std::string& text, bool& exists, std::string& error) {
   exists = false;
   text.clear();
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  struct stat info {};
+  if (::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
+    error = "the registry " + path + " is not a regular file";
+    return false;
+  }
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   if (fd < 0) {
     if (errno == ENOENT) return true;
     error = Failure("cannot read the registry", path, errno);
     return false;
   }
   exists = true;
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    error = "the registry " + path + " is not a regular file";
+    ::close(fd);
+    return false;
+  }
   char buffer[8192];
   for (;;) {
     const ssize_t got = ::read(fd, buffer, sizeof buffer);
     if (got > 0) {
       text.append(buffer, static_cast<std::size_t>(got));
+      if (text.size() > kMaxRegistryBytes) {
+        error = "the registry " + path + " is larger than 16 MiB";
+        ::close(fd);
+        return false;
+      }
     } else if (got == 0) {
       break;
     } else if (errno != EINTR) {
@@ -149,15 +169,19 @@ bool ReplaceFile(const std::string& path, const std::string& folder, int folderF
   return true;
 }
 
-// The file the registry path names: a symbolic link is followed, so that the
-// file it points at is the one replaced.
+// The file the registry path names: symbolic links are followed, so that
+// the file they point at is the one replaced (for a dangling link, the file
+// it names is the one made).
 std::string ResolvedPath(const std::string& path) {
-  std::error_code ec;
-  if (fs::is_symlink(path, ec)) {
-    const fs::path target = fs::canonical(path, ec);
-    if (!ec) return target.string();
+  fs::path current(path);
+  for (int hops = 0; hops < 40; ++hops) {
+    std::error_code ec;
+    if (!fs::is_symlink(current, ec)) break;
+    const fs::path target = fs::read_symlink(current, ec);
+    if (ec) break;
+    current = target.is_absolute() ? target : current.parent_path() / target;
   }
-  return path;
+  return current.string();
 }
 
 std::string LibraryPath() {

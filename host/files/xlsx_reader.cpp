@@ -27,6 +27,9 @@ namespace {
 
 // More worksheets than any spreadsheet program keeps in one workbook.
 constexpr std::size_t kMaxSheets = 10000;
+// Text that cells may copy from shared strings beyond four times the bytes
+// inflated from the file.
+constexpr std::uint64_t kSharedTextSlack = std::uint64_t{64} << 20;
 
 // ---------------------------------------------------------------------------
 // Part names and relationships
@@ -223,6 +226,7 @@ class XlsxReader {
   std::vector<std::uint32_t> formatIds_;
   bool date1904_ = false;
   std::uint64_t formulaBytes_ = 0;  // formula text held so far
+  std::uint64_t sharedTextBytes_ = 0;  // text copied from shared strings into cells so far
 
   // Per sheet: the anchor cell and text of each shared formula.
   struct SharedFormula {
@@ -389,7 +393,16 @@ void XlsxReader::ReadCell(XmlScanner& scanner, host::Worksheet& sheet, const std
     const std::optional<std::int64_t> index = ParseInteger(value_);
     if (!index || *index < 0 || static_cast<std::size_t>(*index) >= sharedStrings_.size())
       bad("shared string \"" + value_.substr(0, 40) + "\" does not exist");
-    value = Variant(sharedStrings_[static_cast<std::size_t>(*index)]);
+    const std::string& shared = sharedStrings_[static_cast<std::size_t>(*index)];
+    // Every cell holds its own copy of its text, so a long shared string
+    // named by many cells is refused before it is spelled out into far more
+    // memory than the file holds.
+    sharedTextBytes_ += shared.size();
+    if (sharedTextBytes_ > kSharedTextSlack + 4 * zip_.TotalInflated())
+      RaiseFileError(kInflateLimit, Context(part) + ": cell " + host::ColumnLetters(column) + std::to_string(row) +
+                                        ": shared strings repeated in cells come to more than four times the "
+                                        "workbook's size (a decompression bomb?)");
+    value = Variant(shared);
   } else if (type_ == "inlineStr") {
     std::string& text = hasInline ? inline_ : value_;
     UnescapeText(text);

@@ -199,6 +199,11 @@ std::vector<std::uint32_t> ReadCellFormats(std::string_view stylesXml, host::For
     borders.push_back(all);
   });
 
+  // Every distinct cell format keeps its own copy of its number format (two,
+  // with the table's index); a long format shared by many styles is refused
+  // before those copies outgrow the part by far.
+  const std::uint64_t formatBudget = 4 * static_cast<std::uint64_t>(stylesXml.size()) + (std::uint64_t{1} << 20);
+  std::uint64_t formatBytes = 0;
   std::vector<std::uint32_t> ids;
   ForEachChild(Child(root, "cellXfs"), "xf", [&](const pugi::xml_node& xf) {
     host::CellFormat format;
@@ -230,7 +235,12 @@ std::vector<std::uint32_t> ReadCellFormats(std::string_view stylesXml, host::For
     } else if (align == "right") {
       format.horizontalAlignment = host::kAlignRight;
     }
+    const std::size_t known = formats.Count();
     ids.push_back(formats.Intern(format));
+    if (formats.Count() > known) formatBytes += 2 * format.numberFormat.size();
+    if (formatBytes > formatBudget)
+      RaiseFileError(kInflateLimit, context + ": the number formats of the cell styles come to more than four times "
+                                              "the size of the part (a decompression bomb?)");
   });
   return ids;
 }

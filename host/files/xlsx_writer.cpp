@@ -314,12 +314,8 @@ void XlsxWriter::WriteSheet(const host::Worksheet& sheet, lxw_worksheet* ws) {
   // Column widths: the sheet's own where set, otherwise the estimate when it
   // exceeds the default; consecutive equal columns share one record.
   const lxw_format* columnFormat = Format(host::EffectiveFormatId(0, sheetFormat)).format;
-  std::int32_t lastColumn = std::max(static_cast<std::int32_t>(chars.size()) - 1, 0);
-  for (std::int32_t col = host::kMaxColumns; col > std::max(lastColumn, 0); --col)
-    if (sheet.ColumnWidth(col) > 0) {
-      lastColumn = col;
-      break;
-    }
+  const std::int32_t lastColumn =
+      std::max(static_cast<std::int32_t>(chars.size()) - 1, sheet.LastColumnWithWidth());
   auto widthOf = [&](std::int32_t col) {
     const double own = sheet.ColumnWidth(col);
     if (own > 0) return std::min(own, 255.0);

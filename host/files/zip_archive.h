@@ -26,6 +26,8 @@ struct ZipEntry {
 };
 
 struct InflateLimits {
+  /// A part that inflates to more than 16 times its stored size may not pass
+  /// this; one that packs no tighter may go on up to maxTotalBytes.
   std::uint64_t maxPartBytes = std::uint64_t{512} << 20;   // 512 MiB
   std::uint64_t maxTotalBytes = std::uint64_t{1} << 30;    // 1 GiB
 };

@@ -245,6 +245,29 @@ std::string ClaimSize(std::string zip, const std::string& name, std::uint32_t cl
   return zip;
 }
 
+// A small file whose text, spelled out into cells or styles, would take far
+// more memory than the file holds: refused before it is built.
+TEST_F(HostileTest, RepeatedSharedStringsAndNumberFormats) {
+  const std::string big(std::size_t{1} << 20, '0');  // 1 MiB that deflates to almost nothing
+  std::string rows;
+  for (int r = 1; r <= 200; ++r) rows += "<row r=\"" + std::to_string(r) + "\"><c t=\"s\"><v>0</v></c></row>";
+  ExpectFileError([&] { Read(MakeZip(Workbook({{"S", SheetXml(rows)}}, "<sst><si><t>" + big + "</t></si></sst>"))); },
+                  kInflateLimit, {"shared strings", "four times"});
+
+  std::string xfs;
+  for (const char* align : {"left", "center", "right", "general"})
+    xfs += std::string("<xf numFmtId=\"164\"><alignment horizontal=\"") + align + "\"/></xf>";
+  Entries parts = Workbook({{"S", SheetXml("")}});
+  for (auto& [name, content] : parts)
+    if (name == "xl/_rels/workbook.xml.rels")
+      content.insert(content.rfind("</Relationships>"),
+                     "<Relationship Id=\"rIdT\" Type=\"" + kRel + "/styles\" Target=\"styles.xml\"/>");
+  parts.emplace_back("xl/styles.xml", std::string("<styleSheet xmlns=\"") + kMain +
+                                          "\"><numFmts><numFmt numFmtId=\"164\" formatCode=\"" + big +
+                                          "\"/></numFmts><cellXfs>" + xfs + "</cellXfs></styleSheet>");
+  ExpectFileError([&] { Read(MakeZip(parts)); }, kInflateLimit, {"xl/styles.xml", "number formats"});
+}
+
 TEST(XlsxNumbers, TooSmallForADoubleReadAsTheValueTheyRoundTo) {
   auto app = host::Application::Create();
   const auto book = ReadXlsxBytes(
@@ -267,6 +290,18 @@ TEST_F(HostileTest, DecompressionBombs) {
   ExpectFileError([&] { Read(many, small); }, kInflateLimit, {"1536 KiB in all"});
   EXPECT_NO_THROW(Read(many, InflateLimits{1 << 20, 2 << 20}));
   app_->Workbooks()->Close(app_->ActiveWorkbook());
+  // A part of real numbers (packing about 3 to 1) may pass the per-part
+  // limit up to the total one; padding of the same size may not.
+  std::string numbers;
+  std::uint64_t x = 12345;
+  for (int r = 1; numbers.size() < (3u << 20); ++r) {
+    x = x * 6364136223846793005u + 1442695040888963407u;
+    numbers += "<row r=\"" + std::to_string(r) + "\"><c><v>" + std::to_string(x >> 11) + "</v></c></row>";
+  }
+  const InflateLimits roomy{1 << 20, 8 << 20};
+  EXPECT_NO_THROW(Read(MakeZip(Workbook({{"N", SheetXml(numbers)}})), roomy));
+  app_->Workbooks()->Close(app_->ActiveWorkbook());
+  ExpectFileError([&] { Read(MakeZip(Workbook({{"S", PaddedSheet(3 << 20)}})), roomy); }, kInflateLimit, {"1 MiB"});
 }
 
 TEST_F(HostileTest, ABombWhoseHeadersLieAboutItsSize) {

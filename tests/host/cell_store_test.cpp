@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "host/format_table.h"
+#include "host_fixture.h"
 
 namespace nml::host {
 namespace {
@@ -24,6 +25,21 @@ TEST(CellStore, RefusesWhatACellCannotHoldAndKeepsNonFiniteNumbersAsErrors) {
   s.Set(2, 1, Variant(std::nan("")));
   EXPECT_EQ(s.Get(1, 1), Variant::ErrorValue(kErrorNum));
   EXPECT_EQ(s.Get(2, 1), Variant::ErrorValue(kErrorNum));
+}
+
+// One cell per column in the last row: memory follows the cells in use, not
+// the rows above them (an index entry for every 256 rows of every column came
+// to 572 MB).
+TEST(CellStore, MemoryFollowsTheRowsInUse) {
+  const std::int64_t before = testing::ResidentBytes();
+  CellStore s;
+  for (std::int32_t c = 1; c <= kMaxColumns; ++c) s.SetDouble(kMaxRows, c, c);
+  EXPECT_LT(testing::ResidentBytes() - before, std::int64_t{150} << 20);
+  EXPECT_EQ(s.UsedRect(), (CellRect{kMaxRows, 1, kMaxRows, kMaxColumns}));
+  EXPECT_EQ(s.Get(kMaxRows, kMaxColumns), Variant(static_cast<double>(kMaxColumns)));
+  s.Clear(CellRect{kMaxRows, 1, kMaxRows, kMaxColumns / 2});
+  EXPECT_EQ(s.UsedRect(), (CellRect{kMaxRows, kMaxColumns / 2 + 1, kMaxRows, kMaxColumns}));
+  EXPECT_EQ(s.Get(kMaxRows, 1), Variant());
 }
 
 TEST(CellStore, BlockWriteAndReadAcrossChunkBoundaries) {

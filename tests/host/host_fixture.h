@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 
 #include "host/application.h"
@@ -26,6 +27,16 @@ Caught Catch(F&& f) {
     return Caught{e.Number(), e.Description()};
   }
   return {};
+}
+
+/// Bytes of the process resident in memory now (from /proc/self/statm).
+inline std::int64_t ResidentBytes() {
+  long pages = 0, resident = 0;
+  if (std::FILE* f = std::fopen("/proc/self/statm", "r")) {
+    if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2) resident = 0;
+    std::fclose(f);
+  }
+  return static_cast<std::int64_t>(resident) * 4096;
 }
 
 class HostTest : public ::testing::Test {

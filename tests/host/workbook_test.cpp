@@ -129,6 +129,24 @@ TEST_F(WorkbookTest, SheetNamesFollowTheSpreadsheetRules) {
   EXPECT_EQ(data->Name(), "DATA");
 }
 
+// A width on the last column of many sheets costs per width set, not a
+// width for every column (a dense 128 KB per sheet came to 256 MB here).
+TEST_F(WorkbookTest, ColumnWidthsCostWhatIsSet) {
+  const std::int64_t before = testing::ResidentBytes();
+  for (int i = 0; i < 2000; ++i) {
+    std::string name = "W";
+    name += std::to_string(i);
+    book->AppendSheet(name)->SetColumnWidth(kMaxColumns, 20);
+  }
+  EXPECT_LT(testing::ResidentBytes() - before, std::int64_t{64} << 20);
+  const WorksheetRef last = book->SheetList().back();
+  EXPECT_EQ(last->ColumnWidth(kMaxColumns), 20);
+  EXPECT_EQ(last->ColumnWidth(kMaxColumns - 1), 0);
+  EXPECT_EQ(last->LastColumnWithWidth(), kMaxColumns);
+  last->SetColumnWidth(kMaxColumns, 0);
+  EXPECT_EQ(last->LastColumnWithWidth(), 0);
+}
+
 TEST_F(WorkbookTest, NoOwnershipCyclesAndNoDanglingParents) {
   auto gone = app->Workbooks()->Add("Gone");
   auto sheet = gone->SheetList().front();

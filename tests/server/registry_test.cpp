@@ -106,6 +106,27 @@ TEST_F(Registry, ReplacesTheFileBehindASymbolicLinkKeepingItsPermissions) {
   EXPECT_EQ(info.st_mode & 0777, 0600u);
 }
 
+// Only a regular file (or none) is a registry: a FIFO, a device or a
+// directory is refused at once and left as it was; a dangling link makes
+// the file it names.
+TEST_F(Registry, RefusesWhatIsNotARegularFileAndFollowsDanglingLinks) {
+  fs::create_directories(file.parent_path());
+  ASSERT_EQ(::mkfifo((folder.path() / "fifo").c_str(), 0600), 0);
+  fs::create_directory(folder.path() / "dir");
+  for (const fs::path& target : {folder.path() / "fifo", fs::path("/dev/null"), fs::path("/dev/zero"), folder.path() / "dir"}) {
+    ScopedEnv special{"NMLCORRELATION_REGISTRY", target.c_str()};
+    EXPECT_EQ(DllRegisterServer(), SELFREG_E_CLASS) << target;
+    EXPECT_NE(std::string(NmlServerLastError()).find("not a regular file"), std::string::npos) << NmlServerLastError();
+  }
+  EXPECT_TRUE(fs::is_fifo(folder.path() / "fifo"));
+  EXPECT_TRUE(fs::is_character_file("/dev/null"));
+
+  fs::create_symlink(folder.path() / "made-here", file);
+  ASSERT_EQ(DllRegisterServer(), S_OK) << NmlServerLastError();
+  EXPECT_TRUE(fs::is_symlink(file));
+  EXPECT_EQ(ReadFile(folder.path() / "made-here"), OwnSections());
+}
+
 TEST_F(Registry, AFolderThatCannotBeMadeFailsAndSaysWhy) {
   const fs::path blocker = folder.path() / "plain-file";
   WriteFile(blocker, "x");
