@@ -3,9 +3,12 @@
 #include <algorithm>
 #include <cctype>
 
+#include <map>
+#include <utility>
+
 #include "cli/prep/missing_values.h"
-#include "nmlcorrelation/workbook.h"
 #include "cli/prep/variable_names.h"
+#include "nmlcorrelation/workbook.h"
 
 namespace nml::cli {
 
@@ -51,19 +54,26 @@ std::string CellName(const prep::Area& area, std::int32_t row, std::int32_t colu
   return s.substr(0, s.rfind(':'));
 }
 
+// The first and last used rows of each sheet, read once: {0, 0} for an
+// empty sheet.
+using UsedRows = std::map<std::string, std::pair<std::int32_t, std::int32_t>>;
+
 // Whole-column areas cut to the used rows of their sheet; other texts
 // unchanged.
-std::string CutWholeColumns(const std::string& reference) {
+std::string CutWholeColumns(const std::string& reference, UsedRows& usedRows) {
   auto areas = ResolvedAreas(reference);
   if (!areas) return reference;
   bool changed = false;
   for (prep::Area& a : *areas) {
     if (!a.wholeColumns) continue;
-    const CellBlock used = Host::UsedValues(a.sheet);
-    const std::int32_t top = prep::FirstUsedRow(used);
-    if (top == 0) continue;  // an empty sheet: the component says what is wrong
-    a.top = top;
-    a.bottom = used.top + used.rows - 1;
+    auto it = usedRows.find(a.sheet);
+    if (it == usedRows.end()) {
+      const CellBlock used = Host::UsedValues(a.sheet);
+      it = usedRows.emplace(a.sheet, std::pair{prep::FirstUsedRow(used), used.top + used.rows - 1}).first;
+    }
+    if (it->second.first == 0) continue;  // an empty sheet: the component says what is wrong
+    a.top = it->second.first;
+    a.bottom = it->second.second;
     a.wholeColumns = false;
     changed = true;
   }
@@ -163,8 +173,9 @@ std::string PrepareData(Options& o) {
   if (!o.xVars.empty()) o.xRange = byName(o.xVars);
   if (!o.yVars.empty()) o.yRange = byName(o.yVars);
   if (!o.xVars.empty() || !o.yVars.empty()) o.headers = true;
-  o.xRange = CutWholeColumns(o.xRange);
-  if (!o.yRange.empty()) o.yRange = CutWholeColumns(o.yRange);
+  UsedRows usedRows;
+  o.xRange = CutWholeColumns(o.xRange, usedRows);
+  if (!o.yRange.empty()) o.yRange = CutWholeColumns(o.yRange, usedRows);
   return o.missing == MissingValues::kListwise ? Listwise(o) : std::string();
 }
 
