@@ -77,6 +77,8 @@ std::string Hint(const Error& e, const Options& o, const HintFacts& f) {
     if (!f.unquotedSheet.empty())
       return "quote a sheet name that holds spaces: \"'" + f.unquotedSheet + "'!A1:B9\"";
     if (!f.unknownSheet.empty()) return "there is no sheet '" + f.unknownSheet + "'; the sheets are: " + Joined(f.sheets);
+    if (f.rangeOnTwoSheets)
+      return "the areas of one range must lie on one sheet";
   }
   if (code == "6001" || code == "6002") {
     if (f.onNameRow && !o.headers) return "the first row holds names: add --headers";
@@ -119,6 +121,9 @@ HintFacts GatherHintFacts(const Error& e, const Options& o, bool workbookOpen) {
     }
   auto x = ResolvedAreas(o.xRange);
   auto y = o.yRange.empty() ? std::optional<std::vector<prep::Area>>() : ResolvedAreas(o.yRange);
+  for (const auto* areas : {&x, &y})
+    if (*areas)
+      for (const prep::Area& a : **areas) f.rangeOnTwoSheets = f.rangeOnTwoSheets || a.sheet != (*areas)->front().sheet;
   if (x && !x->empty()) f.xRows = x->front().Rows();
   if (y && !y->empty()) f.yRows = y->front().Rows();
   if ((code == "6001" || code == "6002") && x) {

@@ -19,6 +19,7 @@ struct HintFacts {
   std::vector<std::string> sheets;    // the sheets of the workbook
   std::string unknownSheet;           // a sheet a range names that the workbook lacks
   std::string unquotedSheet;          // a sheet name with spaces written without quotes
+  bool rangeOnTwoSheets = false;      // the areas of the X or the Y range lie on more than one sheet
   bool onNameRow = false;             // the cell an error names lies in the first row of its area
   std::optional<prep::MissingSummary> missing;  // of the X and Y data rows
   bool semicolons = false;            // the CSV file's first line separates fields with ';'

@@ -182,6 +182,15 @@ TEST_F(Nmlcorr_, DataProblemsAreNamed) {
   }
 }
 
+TEST_F(Nmlcorr_, AreasOfOneRangeOnTwoSheets) {
+  WriteFile(dir / "d.csv", kSurvey);
+  ASSERT_EQ(Nmlcorr("d.csv -x A:C --headers --missing listwise -q -o two.xlsx", dir).status, 0);
+  const auto r = Nmlcorr("two.xlsx -x \"d!B1:B5,'d (complete cases)'!A1:A5\" --headers -q -o x.xlsx", dir);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(Has(r.out, "error 5010")) << r.out;
+  EXPECT_TRUE(Has(r.out, "hint: the areas of one range must lie on one sheet")) << r.out;
+}
+
 TEST_F(Nmlcorr_, TheWorkbookIsWrittenBeforeTheReportIsPrinted) {
   // A report of 3,000 score rows overfills a pipe whose reader has gone.
   std::string big = "a,b,c,d\n";
