@@ -6,14 +6,14 @@
 #include <filesystem>
 #include <system_error>
 
+#include "common/number_text.h"
 #include "host/cell_rect.h"
 #include "host/files/file_errors.h"
-#include "host/files/number_text.h"
 #include "host/files/sheet_names.h"
-#include "host/files/utf8.h"
+#include "common/utf8.h"
 #include "host/files/workbook_builder.h"
 
-namespace nml::files {
+namespace nml::host::files {
 namespace {
 
 [[noreturn]] void LineError(std::int32_t code, const std::string& fileName, std::int64_t line, const std::string& what) {
@@ -146,11 +146,7 @@ void ParseCsv(std::string_view text, const std::string& fileName, const CsvField
 }
 
 Variant CsvFieldValue(std::string_view text) {
-  std::string_view t = text;
-  while (!t.empty() && (t.front() == ' ' || t.front() == '\t')) t.remove_prefix(1);
-  while (!t.empty() && (t.back() == ' ' || t.back() == '\t')) t.remove_suffix(1);
-  if (t.size() >= 2 && t.front() == '+' && t[1] != '-' && t[1] != '+') t.remove_prefix(1);
-  if (const std::optional<double> value = DecimalNumber(t)) return Variant(*value);
+  if (const auto number = TextToNumber(text)) return Variant(*number);
   return Variant(text);
 }
 
@@ -177,4 +173,4 @@ host::WorkbookRef ReadCsv(host::Application& app, const std::string& path) {
   return ReadCsvText(app, bytes, name);
 }
 
-}  // namespace nml::files
+}  // namespace nml::host::files

@@ -13,7 +13,7 @@
 
 #include "host/files/file_errors.h"
 
-namespace nml::files {
+namespace nml::host::files {
 namespace {
 
 // Paths of the temporary files that exist now, for the signal handler. A
@@ -95,4 +95,4 @@ void TempFile::Keep() {
   path_.clear();
 }
 
-}  // namespace nml::files
+}  // namespace nml::host::files

@@ -7,7 +7,7 @@
 
 #include <string>
 
-namespace nml::files {
+namespace nml::host::files {
 
 class TempFile {
  public:
@@ -32,4 +32,4 @@ class TempFile {
   int slot_ = -1;
 };
 
-}  // namespace nml::files
+}  // namespace nml::host::files

@@ -16,14 +16,15 @@
 #include <unordered_map>
 #include <vector>
 
+#include "common/utf8.h"
 #include "host/application.h"
 #include "host/cell_format.h"
 #include "host/cell_rect.h"
 #include "host/error_values.h"
 #include "host/format_table.h"
+#include "host/files/column_widths.h"
 #include "host/files/file_errors.h"
 #include "host/files/temp_file.h"
-#include "host/files/utf8.h"
 #include "host/files/xml_text.h"
 #include "host/files/zip_archive.h"
 #include "host/files/zip_package_writer.h"
@@ -31,11 +32,9 @@
 #include "host/reference_parser.h"
 #include "host/worksheet.h"
 
-namespace nml::files {
+namespace nml::host::files {
 namespace {
 
-constexpr double kDefaultColumnWidth = 8.43;  // the spreadsheet's default, in characters
-constexpr double kMaxEstimatedWidth = 60.0;
 constexpr std::size_t kMaxTextLength = 32767;
 // Size of a chart before scaling, in pixels.
 constexpr double kChartBaseWidthPx = 480.0;
@@ -46,66 +45,6 @@ constexpr double kPixelsPerPoint = 96.0 / 72.0;
 std::string TitleText(const std::string& text) {
   const std::string plain = PlainXmlText(text);
   return (!plain.empty() && plain.front() == '=') ? " " + plain : plain;
-}
-
-/// Digits left of the decimal point of |v| (at least 1).
-int IntegerDigits(double v) {
-  v = std::fabs(v);
-  int digits = 1;
-  double limit = 10.0;
-  while (v >= limit && digits < 309) {
-    ++digits;
-    limit *= 10.0;
-  }
-  return digits;
-}
-
-/// What the width estimate needs to know of a number format.
-struct NumberLook {
-  bool general = true;
-  bool percent = false;
-  bool thousands = false;
-  int decimals = 0;
-};
-
-NumberLook LookOf(const std::string& code) {
-  NumberLook look;
-  if (code.empty() || code == "General") return look;
-  look.general = false;
-  const std::string section = code.substr(0, code.find(';'));
-  look.percent = section.find('%') != std::string::npos;
-  look.thousands = section.find(',') != std::string::npos;
-  const std::size_t point = section.find('.');
-  if (point != std::string::npos)
-    for (std::size_t i = point + 1; i < section.size() && (section[i] == '0' || section[i] == '#'); ++i) ++look.decimals;
-  return look;
-}
-
-/// Characters a number takes on screen under a format.
-double NumberChars(double v, const NumberLook& look) {
-  const int sign = v < 0 ? 1 : 0;
-  if (look.general) {
-    // General shrinks fractions to fit and switches to exponents past 11 characters.
-    return std::min(11, sign + IntegerDigits(v));
-  }
-  const double shown = look.percent ? v * 100.0 : v;
-  const int digits = IntegerDigits(shown);
-  return sign + digits + (look.thousands ? (digits - 1) / 3 : 0) + (look.decimals > 0 ? look.decimals + 1 : 0) +
-         (look.percent ? 1 : 0);
-}
-
-/// Characters of the longest line of a text.
-double TextChars(const std::string& text) {
-  std::size_t longest = 0, current = 0;
-  for (const char c : text) {
-    if (c == '\n') {
-      longest = std::max(longest, current);
-      current = 0;
-    } else if ((static_cast<unsigned char>(c) & 0xC0u) != 0x80u) {
-      ++current;
-    }
-  }
-  return static_cast<double>(std::max(longest, current));
 }
 
 struct WorkbookCloser {
@@ -132,6 +71,7 @@ class XlsxWriter {
   const FormatInfo& Format(std::uint32_t id);
   void WriteSheet(const host::Worksheet& sheet, lxw_worksheet* ws);
   void WriteChart(const host::Worksheet& sheet, lxw_worksheet* ws, const host::ChartObject& chart, std::size_t number);
+  void WriteColumnWidths(const host::Worksheet& sheet, lxw_worksheet* ws, const ColumnWidths& widths);
   void Check(lxw_error error, const host::Worksheet& sheet, std::int32_t row, std::int32_t col) const;
 
   const host::Workbook& book_;
@@ -185,26 +125,9 @@ void XlsxWriter::Check(lxw_error error, const host::Worksheet& sheet, std::int32
 void XlsxWriter::WriteSheet(const host::Worksheet& sheet, lxw_worksheet* ws) {
   const host::CellStore& store = sheet.Store();
   const std::uint32_t sheetFormat = sheet.DefaultFormatId();
-  std::vector<double> chars;  // estimated characters per column (index 0 unused)
-
-  // Left-aligned text can spill over an empty right neighbour, so it widens
-  // its column only when the next cell of its row holds something; centred
-  // and right-aligned text always does.
-  struct PendingText {
-    std::int32_t row = 0, col = 0;
-    double chars = 0;
-  } pending;
-  auto widen = [&](std::int32_t col, double n) {
-    if (static_cast<std::size_t>(col) >= chars.size()) chars.resize(static_cast<std::size_t>(col) + 1, 0.0);
-    chars[static_cast<std::size_t>(col)] = std::max(chars[static_cast<std::size_t>(col)], n);
-  };
-  auto textWidth = [&](std::int32_t row, std::int32_t col, double n, bool spills) {
-    if (spills) {
-      pending = PendingText{row, col, n};
-    } else {
-      widen(col, n);
-    }
-  };
+  ColumnWidths widths;
+  auto widen = [&](std::int32_t col, double n) { widths.Widen(col, n); };
+  auto textWidth = [&](std::int32_t row, std::int32_t col, double n, bool spills) { widths.Text(row, col, n, spills); };
 
   // The file format holds at most 32,767 characters in a cell; cutting the
   // text would lose data silently.
@@ -231,8 +154,7 @@ void XlsxWriter::WriteSheet(const host::Worksheet& sheet, lxw_worksheet* ws) {
     }
     const FormatInfo& info = Format(host::EffectiveFormatId(formatId, sheetFormat));
     const double boldFactor = info.bold ? 1.1 : 1.0;
-    if (!value.IsEmpty() && pending.row == row && pending.col == col - 1) widen(pending.col, pending.chars);
-    pending = PendingText{};
+    widths.Visit(row, col, !value.IsEmpty());
 
     const lxw_row_t r = static_cast<lxw_row_t>(row - 1);
     const lxw_col_t c = static_cast<lxw_col_t>(col - 1);
@@ -311,18 +233,17 @@ void XlsxWriter::WriteSheet(const host::Worksheet& sheet, lxw_worksheet* ws) {
     Check(error, sheet, row, col);
   });
 
-  // Column widths: the sheet's own where set, otherwise the estimate when it
-  // exceeds the default; consecutive equal columns share one record.
-  const lxw_format* columnFormat = Format(host::EffectiveFormatId(0, sheetFormat)).format;
-  const std::int32_t lastColumn =
-      std::max(static_cast<std::int32_t>(chars.size()) - 1, sheet.LastColumnWithWidth());
-  auto widthOf = [&](std::int32_t col) {
-    const double own = sheet.ColumnWidth(col);
-    if (own > 0) return std::min(own, 255.0);
-    const double n = static_cast<std::size_t>(col) < chars.size() ? chars[static_cast<std::size_t>(col)] : 0.0;
-    const double estimate = std::min(n + 1.5, kMaxEstimatedWidth);
-    return estimate > kDefaultColumnWidth ? estimate : kDefaultColumnWidth;
-  };
+  WriteColumnWidths(sheet, ws, widths);
+  std::size_t number = 0;
+  for (const host::ChartObject& chart : sheet.Charts()) WriteChart(sheet, ws, chart, ++number);
+}
+
+// Column widths: the sheet's own where set, otherwise the estimate when it
+// exceeds the default; consecutive equal columns share one record.
+void XlsxWriter::WriteColumnWidths(const host::Worksheet& sheet, lxw_worksheet* ws, const ColumnWidths& widths) {
+  const lxw_format* columnFormat = Format(host::EffectiveFormatId(0, sheet.DefaultFormatId())).format;
+  const std::int32_t lastColumn = std::max(widths.LastColumn(), sheet.LastColumnWithWidth());
+  auto widthOf = [&](std::int32_t col) { return widths.Width(col, sheet.ColumnWidth(col)); };
   const std::int32_t end = columnFormat ? host::kMaxColumns : lastColumn;
   for (std::int32_t col = 1; col <= end;) {
     const double width = widthOf(col);
@@ -335,9 +256,6 @@ void XlsxWriter::WriteSheet(const host::Worksheet& sheet, lxw_worksheet* ws) {
     }
     col = to + 1;
   }
-
-  std::size_t number = 0;
-  for (const host::ChartObject& chart : sheet.Charts()) WriteChart(sheet, ws, chart, ++number);
 }
 
 void XlsxWriter::WriteChart(const host::Worksheet& sheet, lxw_worksheet* ws, const host::ChartObject& chart,
@@ -452,6 +370,7 @@ void XlsxWriter::Write(lxw_workbook* wb) {
   }
 }
 
+
 using FileHandle = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
 
 /// Takes the rows the library has streamed to its temporary file for a sheet
@@ -460,7 +379,12 @@ using FileHandle = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
 /// package through our own, faster and checked, packaging step. The library
 /// never checks its writes to that file; its error flag is checked here.
 FileHandle TakeRows(lxw_worksheet* ws, const std::string& fileName) {
-  if (!ws->optimize || ws->dim_rowmin == LXW_ROW_MAX || !ws->optimize_tmpfile) return FileHandle(nullptr, &std::fclose);
+  if (!ws->optimize || !ws->optimize_tmpfile) return FileHandle(nullptr, &std::fclose);
+  if (ws->dim_rowmin == LXW_ROW_MAX) {  // no rows: the library never reads (nor closes) the file
+    std::fclose(ws->optimize_tmpfile);
+    ws->optimize_tmpfile = nullptr;
+    return FileHandle(nullptr, &std::fclose);
+  }
   lxw_worksheet_write_single_row(ws);  // the row still held in memory
   std::FILE* standIn = std::fopen("/dev/null", "rb");
   if (!standIn) RaiseFileError(kWriteFailed, "cannot write " + fileName + ": " + std::strerror(errno));
@@ -472,6 +396,29 @@ FileHandle TakeRows(lxw_worksheet* ws, const std::string& fileName) {
                                      (errno ? std::string(" (") + std::strerror(errno) + ")" : std::string()));
   return rows;
 }
+
+/// Closes the row files of the library's worksheets when a save stops before
+/// the workbook is closed: the library frees a worksheet without closing its
+/// row file, which would leak a descriptor for every failed save.
+class RowFilesGuard {
+ public:
+  explicit RowFilesGuard(const std::vector<lxw_worksheet*>& sheets) : sheets_(sheets) {}
+  ~RowFilesGuard() {
+    if (!armed_) return;
+    for (lxw_worksheet* ws : sheets_)
+      if (ws->optimize_tmpfile) {
+        std::fclose(ws->optimize_tmpfile);
+        ws->optimize_tmpfile = nullptr;
+      }
+  }
+  RowFilesGuard(const RowFilesGuard&) = delete;
+  RowFilesGuard& operator=(const RowFilesGuard&) = delete;
+  void Release() { armed_ = false; }
+
+ private:
+  const std::vector<lxw_worksheet*>& sheets_;
+  bool armed_ = true;
+};
 
 /// True when an XML part ends with the end tag of its root element (or its
 /// root is an empty-element tag). The library writes every part through a
@@ -611,8 +558,10 @@ void SaveWorkbook(const host::Workbook& book, const std::string& path, const Sav
     std::unique_ptr<lxw_workbook, WorkbookCloser> wb(workbook_new_opt(parts.Path().c_str(), &lxwOptions));
     if (!wb) RaiseFileError(kWriteFailed, "cannot write " + fileName + ": the workbook cannot be created");
     XlsxWriter writer(book, app->Formats(), fileName, options);
+    RowFilesGuard guard(writer.Sheets());
     writer.Write(wb.get());
     for (lxw_worksheet* ws : writer.Sheets()) rows.push_back(TakeRows(ws, fileName));
+    guard.Release();
     const lxw_error closed = workbook_close(wb.release());  // frees the workbook whatever the outcome
     if (closed != LXW_NO_ERROR)
       RaiseFileError(kWriteFailed, "cannot write " + fileName + ": " + lxw_strerror(closed));
@@ -646,4 +595,4 @@ void SaveWorkbook(const host::Workbook& book, const std::string& path, const Sav
   }
 }
 
-}  // namespace nml::files
+}  // namespace nml::host::files

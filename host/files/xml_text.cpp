@@ -3,9 +3,9 @@
 #include <cctype>
 #include <cstdio>
 
-#include "host/files/utf8.h"
+#include "common/utf8.h"
 
-namespace nml::files {
+namespace nml::host::files {
 namespace {
 
 bool IsNonCharacter(char32_t cp) { return cp == 0xFFFE || cp == 0xFFFF; }
@@ -67,4 +67,4 @@ std::string PlainXmlText(std::string_view text) {
   });
 }
 
-}  // namespace nml::files
+}  // namespace nml::host::files

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-namespace nml::files {
+namespace nml::host::files {
 
 /// Text for a cell, which the format lets escape any character as _xHHHH_:
 /// U+FFFE and U+FFFF become _xFFFE_ and _xFFFF_, and text that already reads
@@ -19,4 +19,4 @@ std::string CellText(std::string_view text);
 /// formula results): the characters XML cannot hold become U+FFFD.
 std::string PlainXmlText(std::string_view text);
 
-}  // namespace nml::files
+}  // namespace nml::host::files

@@ -7,7 +7,7 @@
 
 #include "host/files/file_errors.h"
 
-namespace nml::files {
+namespace nml::host::files {
 namespace {
 
 struct ErrorHolder {
@@ -223,4 +223,4 @@ void ZipArchive::ReadStored(const ZipEntry& entry, const std::function<void(std:
     RaiseFileError(kCorruptArchive, displayName_ + ": " + entry.name + " is truncated");
 }
 
-}  // namespace nml::files
+}  // namespace nml::host::files

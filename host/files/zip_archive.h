@@ -13,7 +13,7 @@
 
 struct zip;  // libzip's archive handle
 
-namespace nml::files {
+namespace nml::host::files {
 
 /// What the central directory says of one entry.
 struct ZipEntry {
@@ -77,4 +77,4 @@ class ZipArchive {
   std::uint64_t totalInflated_ = 0;
 };
 
-}  // namespace nml::files
+}  // namespace nml::host::files

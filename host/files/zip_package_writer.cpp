@@ -10,7 +10,7 @@
 
 #include "host/files/file_errors.h"
 
-namespace nml::files {
+namespace nml::host::files {
 namespace {
 
 constexpr std::uint32_t kLocalHeaderSignature = 0x04034b50;
@@ -278,4 +278,4 @@ void ZipPackageWriter::Finish() {
   Flush();
 }
 
-}  // namespace nml::files
+}  // namespace nml::host::files

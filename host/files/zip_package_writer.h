@@ -12,7 +12,7 @@
 
 struct z_stream_s;
 
-namespace nml::files {
+namespace nml::host::files {
 
 class ZipPackageWriter {
  public:
@@ -62,4 +62,4 @@ class ZipPackageWriter {
   bool open_ = false;
 };
 
-}  // namespace nml::files
+}  // namespace nml::host::files

@@ -107,6 +107,10 @@ class NML_API Host {
   /// empty before the first report.
   static std::string ReportRange();
 
+  /// The example data file installed with the package (savings.csv), found
+  /// beside the installed library or program; empty when it is not there.
+  static std::string ExampleFile();
+
   /// Told how far a save has come: the stage ("cells", then "package") and
   /// the fraction of it done, 0 to 1.
   using SaveProgress = std::function<void(const char* stage, double fraction)>;

@@ -10,7 +10,7 @@
 
 #include "files_test_support.h"
 
-namespace nml::files {
+namespace nml::host::files {
 namespace {
 
 // A save ended by SIGINT or SIGTERM leaves no temporary file; the process
@@ -34,4 +34,4 @@ TEST(TempFile, RemovedWhenTheProcessIsEndedBySignal) {
 }
 
 }  // namespace
-}  // namespace nml::files
+}  // namespace nml::host::files

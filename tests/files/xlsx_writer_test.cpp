@@ -18,7 +18,7 @@
 #include "host/files/xlsx_reader.h"
 #include "host/format_table.h"
 
-namespace nml::files {
+namespace nml::host::files {
 namespace {
 
 using testing::ExpectFileError;
@@ -280,9 +280,9 @@ TEST_F(WriterTest, ReplacesAnExistingFileKeepingItsPermissions) {
 }
 
 }  // namespace
-}  // namespace nml::files
+}  // namespace nml::host::files
 
-namespace nml::files {
+namespace nml::host::files {
 namespace {
 
 // Where a save goes: through links to their targets, never into something
@@ -318,9 +318,9 @@ TEST_F(WriterTest, OutputPathsAreResolvedAndCheckedBeforeWriting) {
 }
 
 }  // namespace
-}  // namespace nml::files
+}  // namespace nml::host::files
 
-namespace nml::files {
+namespace nml::host::files {
 namespace {
 
 // Sheet names with ' and ! in chart series: the references come out right
@@ -341,9 +341,9 @@ TEST_F(WriterTest, ChartsOnSheetsWithQuotesAndBangsWriteNothingToStandardError) 
 }
 
 }  // namespace
-}  // namespace nml::files
+}  // namespace nml::host::files
 
-namespace nml::files {
+namespace nml::host::files {
 namespace {
 
 // Characters XML cannot hold, in cells (which escape them and read back
@@ -380,4 +380,28 @@ TEST_F(WriterTest, TextXmlCannotHoldIsEscapedOrReplaced) {
 }
 
 }  // namespace
-}  // namespace nml::files
+}  // namespace nml::host::files
+
+namespace nml::host::files {
+namespace {
+
+std::size_t OpenDescriptors() {
+  return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
+                                                std::filesystem::directory_iterator()));
+}
+
+// Saves that succeed with an empty sheet, and saves that fail half-way, leave
+// no descriptor open (the server saves many times in one process).
+TEST_F(WriterTest, SavesLeaveNoDescriptorOpen) {
+  book_->AppendSheet("Empty");
+  SaveWorkbook(*book_, dir_.File("warm-up.xlsx"));
+  const std::size_t before = OpenDescriptors();
+  for (int i = 0; i < 3; ++i) SaveWorkbook(*book_, dir_.File("empty-sheet.xlsx"));
+  report_->Store().Set(3, 3, Variant(std::string(40000, 'x')));
+  for (int i = 0; i < 3; ++i)
+    ExpectFileError([&] { SaveWorkbook(*book_, dir_.File("failed.xlsx")); }, kCellNotWritable, {"32,767"});
+  EXPECT_EQ(OpenDescriptors(), before);
+}
+
+}  // namespace
+}  // namespace nml::host::files

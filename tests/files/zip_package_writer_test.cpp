@@ -8,7 +8,7 @@
 #include "files_test_support.h"
 #include "host/files/zip_archive.h"
 
-namespace nml::files {
+namespace nml::host::files {
 namespace {
 
 /// Writes a package through the writer: new parts with the contents given
@@ -86,4 +86,4 @@ TEST(ZipPackageWriter, AWriteErrorIsNumbered) {
 }
 
 }  // namespace
-}  // namespace nml::files
+}  // namespace nml::host::files
