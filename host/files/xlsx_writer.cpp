@@ -348,7 +348,14 @@ void XlsxWriter::Write(lxw_workbook* wb) {
   for (const host::WorksheetRef& sheet : book_.SheetList())
     if (const auto used = sheet->Store().UsedRect()) rowsTotal_ += used->Rows();
   for (const host::WorksheetRef& sheet : book_.SheetList()) {
-    lxw_worksheet* ws = workbook_add_worksheet(wb, PlainXmlText(sheet->Name()).c_str());
+    // Checked first: the library prints its own message on standard error
+    // for a name it refuses, while a refusal here is a numbered error.
+    const std::string name = PlainXmlText(sheet->Name());
+    const lxw_error invalid = workbook_validate_sheet_name(wb, name.c_str());
+    if (invalid != LXW_NO_ERROR)
+      RaiseFileError(kWriteFailed, "cannot write " + fileName_ + ": the sheet name \"" + sheet->Name() +
+                                       "\" is not accepted (" + lxw_strerror(invalid) + ")");
+    lxw_worksheet* ws = workbook_add_worksheet(wb, name.c_str());
     if (!ws) {
       RaiseFileError(kWriteFailed, "cannot write " + fileName_ + ": the sheet name \"" + sheet->Name() +
                                        "\" is not accepted");
@@ -369,7 +376,6 @@ void XlsxWriter::Write(lxw_workbook* wb) {
     }
   }
 }
-
 
 using FileHandle = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
 
@@ -420,30 +426,6 @@ class RowFilesGuard {
   bool armed_ = true;
 };
 
-/// True when an XML part ends with the end tag of its root element (or its
-/// root is an empty-element tag). The library writes every part through a
-/// temporary file without checking the writes, so a part cut short by a full
-/// disk shows here.
-bool XmlPartComplete(std::string_view xml) {
-  std::size_t at = 0;
-  for (;;) {
-    at = xml.find('<', at);
-    if (at == std::string_view::npos || at + 1 >= xml.size()) return false;
-    if (xml[at + 1] != '?' && xml[at + 1] != '!') break;
-    at = xml.find('>', at);
-    if (at == std::string_view::npos) return false;
-  }
-  const std::size_t nameEnd = xml.find_first_of(" \t\r\n/>", at + 1);
-  if (nameEnd == std::string_view::npos) return false;
-  const std::string_view name = xml.substr(at + 1, nameEnd - at - 1);
-  const std::size_t last = xml.find_last_not_of(" \t\r\n");
-  const std::string_view body = xml.substr(0, last + 1);
-  const std::size_t startEnd = xml.find('>', nameEnd);
-  if (startEnd != std::string_view::npos && xml[startEnd - 1] == '/' && startEnd == last) return true;
-  const std::string endTag = "</" + std::string(name) + ">";
-  return body.size() >= endTag.size() && body.substr(body.size() - endTag.size()) == endTag;
-}
-
 bool IsXmlPart(const std::string& name) {
   auto endsWith = [&](std::string_view suffix) {
     return name.size() >= suffix.size() && name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0;
@@ -476,6 +458,8 @@ void Repackage(const std::string& partsPath, std::vector<FileHandle>& rows, ZipP
       continue;
     }
     const std::string xml = parts.Read(entry.name);
+    // libxlsxwriter writes every part through a temporary file without
+    // checking the writes: a part cut short by a full disk shows here.
     if (!XmlPartComplete(xml)) damaged(entry.name);
     if (!sheetRows) {
       out.CopyPart(parts, entry);
@@ -543,8 +527,12 @@ void SaveWorkbook(const host::Workbook& book, const std::string& path, const Sav
   // The library's scratch files (and its own package) go to $TMPDIR when set,
   // otherwise beside the target; the final file is written beside the
   // target, so that moving it into place is one rename on one file system.
+  // (A $TMPDIR that is no writable folder is passed over, as other programs do.)
   const char* tmpdir = std::getenv("TMPDIR");
-  std::string scratch = (tmpdir && *tmpdir) ? std::string(tmpdir) : folder;
+  struct stat tmpInfo {};
+  const bool useTmpdir = tmpdir && *tmpdir && ::stat(tmpdir, &tmpInfo) == 0 && S_ISDIR(tmpInfo.st_mode) &&
+                         ::access(tmpdir, W_OK | X_OK) == 0;
+  std::string scratch = useTmpdir ? std::string(tmpdir) : folder;
   TempFile parts(scratch, fileName);
   parts.Close();
   TempFile out(folder, fileName);

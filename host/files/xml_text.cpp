@@ -67,4 +67,24 @@ std::string PlainXmlText(std::string_view text) {
   });
 }
 
+bool XmlPartComplete(std::string_view xml) {
+  std::size_t at = 0;
+  for (;;) {
+    at = xml.find('<', at);
+    if (at == std::string_view::npos || at + 1 >= xml.size()) return false;
+    if (xml[at + 1] != '?' && xml[at + 1] != '!') break;
+    at = xml.find('>', at);
+    if (at == std::string_view::npos) return false;
+  }
+  const std::size_t nameEnd = xml.find_first_of(" \t\r\n/>", at + 1);
+  if (nameEnd == std::string_view::npos) return false;
+  const std::string_view name = xml.substr(at + 1, nameEnd - at - 1);
+  const std::size_t last = xml.find_last_not_of(" \t\r\n");
+  const std::string_view body = xml.substr(0, last + 1);
+  const std::size_t startEnd = xml.find('>', nameEnd);
+  if (startEnd != std::string_view::npos && xml[startEnd - 1] == '/' && startEnd == last) return true;
+  const std::string endTag = "</" + std::string(name) + ">";
+  return body.size() >= endTag.size() && body.substr(body.size() - endTag.size()) == endTag;
+}
+
 }  // namespace nml::host::files

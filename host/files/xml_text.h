@@ -19,4 +19,9 @@ std::string CellText(std::string_view text);
 /// formula results): the characters XML cannot hold become U+FFFD.
 std::string PlainXmlText(std::string_view text);
 
+/// True when an XML document ends with the end tag of its root element (or
+/// its root is an empty-element tag), as a whole part does and a part cut
+/// short does not.
+bool XmlPartComplete(std::string_view xml);
+
 }  // namespace nml::host::files

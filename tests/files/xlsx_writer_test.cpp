@@ -313,6 +313,12 @@ TEST_F(WriterTest, OutputPathsAreResolvedAndCheckedBeforeWriting) {
   struct stat st {};
   ASSERT_EQ(::stat(dir_.File(longName).c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 07777, 0644u);
+  // A TMPDIR that is no folder is passed over for the output's folder.
+  const char* tmpdir = std::getenv("TMPDIR");
+  const std::string saved = tmpdir ? tmpdir : "";
+  ::setenv("TMPDIR", dir_.File("no-such-folder").c_str(), 1);
+  EXPECT_NO_THROW(SaveWorkbook(*book_, dir_.File("tmpdir.xlsx")));
+  if (tmpdir) ::setenv("TMPDIR", saved.c_str(), 1); else ::unsetenv("TMPDIR");
   for (const auto& entry : fs::directory_iterator(dir_.Path()))
     EXPECT_EQ(entry.path().filename().string().find(".nmlcorr-"), std::string::npos) << entry.path();
 }
@@ -338,6 +344,12 @@ TEST_F(WriterTest, ChartsOnSheetsWithQuotesAndBangsWriteNothingToStandardError) 
   const std::string chart = testing::ZipEntries(dir_.File("bang.xlsx"))["xl/charts/chart1.xml"];
   EXPECT_NE(chart.find("<c:f>'Q1!''s'!$A$2:$A$6</c:f>"), std::string::npos) << chart;
   EXPECT_NE(chart.find("<c:f>'Q1!''s'!$B$2:$B$6</c:f>"), std::string::npos);
+  // Names that the file cannot tell apart: a numbered error, and still nothing on standard error.
+  data_->SetName("A\x01");
+  report_->SetName("A\x02");
+  ::testing::internal::CaptureStderr();
+  ExpectFileError([&] { SaveWorkbook(*book_, dir_.File("same.xlsx")); }, kWriteFailed, {"not accepted"});
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
 }
 
 }  // namespace
