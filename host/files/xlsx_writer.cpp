@@ -16,6 +16,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "common/classic_locale_scope.h"
 #include "common/utf8.h"
 #include "host/application.h"
 #include "host/cell_format.h"
@@ -536,6 +537,10 @@ void SaveWorkbook(const host::Workbook& book, const std::string& path, const Sav
   TempFile parts(scratch, fileName);
   parts.Close();
   TempFile out(folder, fileName);
+
+  // libxlsxwriter prints numbers with printf: under a locale with a decimal
+  // comma it would write "1,5" into the file, which no reader takes.
+  const ClassicLocaleScope classicNumbers;
 
   std::vector<FileHandle> rows;
   {
