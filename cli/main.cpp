@@ -109,6 +109,8 @@ void Analyse(Options& o, bool& opened) {
   progress.Stage("writing " + o.output);
   Host::Save(o.output, [&progress](const char* part, double fraction) { progress.Percent(part, fraction); });
   progress.Finish();
+  if (const std::string note = Host::SaveNote(); !note.empty())
+    std::fprintf(stderr, "nmlcorr: %s: %s\n", fs::path(o.output).filename().string().c_str(), note.c_str());
 
   const std::string where = Host::ReportRange();
   const auto areas = prep::ParseAreas(where);

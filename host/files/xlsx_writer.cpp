@@ -13,6 +13,7 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <unordered_map>
 #include <vector>
 
@@ -25,6 +26,7 @@
 #include "host/format_table.h"
 #include "host/files/column_widths.h"
 #include "host/files/file_errors.h"
+#include "host/files/package_merge.h"
 #include "host/files/temp_file.h"
 #include "host/files/xml_text.h"
 #include "host/files/zip_archive.h"
@@ -437,10 +439,10 @@ bool IsXmlPart(const std::string& name) {
 /// Writes the final package from the library's: every part is checked and
 /// carried over unchanged, except the sheets whose rows were taken, which
 /// are written anew with their rows in place.
-void Repackage(const std::string& partsPath, std::vector<FileHandle>& rows, ZipPackageWriter& out,
-               const std::string& fileName, const SaveOptions& options) {
-  const InflateLimits unlimited{~std::uint64_t{0}, ~std::uint64_t{0}};
-  ZipArchive parts = ZipArchive::OpenFile(partsPath, fileName + " (temporary parts)", unlimited);
+/// With a merge, only the parts of new sheets are written, under their new
+/// names and with their cell formats shifted, and the source's parts follow.
+void Repackage(ZipArchive& parts, std::vector<FileHandle>& rows, ZipPackageWriter& out,
+               const std::string& fileName, const SaveOptions& options, const PackageMerge* merge) {
   auto damaged = [&](const std::string& part) {
     RaiseFileError(kWriteFailed, "cannot write " + fileName + ": the part " + part +
                                      " came out incomplete (is the disk holding the temporary files full?)");
@@ -454,6 +456,22 @@ void Repackage(const std::string& partsPath, std::vector<FileHandle>& rows, ZipP
     const bool isSheet = std::sscanf(entry.name.c_str(), "xl/worksheets/sheet%zu.xml", &sheet) == 1 &&
                          entry.name == "xl/worksheets/sheet" + std::to_string(sheet) + ".xml";
     std::FILE* sheetRows = isSheet && sheet >= 1 && sheet <= rows.size() ? rows[sheet - 1].get() : nullptr;
+    std::string name = entry.name;
+    if (merge) {
+      const std::string* newName = merge->NewName(entry.name);
+      if (!newName) continue;
+      name = *newName;
+      if (!sheetRows) {
+        std::string xml = parts.Read(entry.name);
+        if (IsXmlPart(entry.name) && !XmlPartComplete(xml)) damaged(entry.name);
+        if (IsXmlPart(entry.name)) xml = merge->Rewrite(entry.name, std::move(xml));
+        out.BeginPart(name, xml.size());
+        out.Write(xml);
+        out.EndPart();
+        continue;
+      }
+    }
+    const bool shift = merge && merge->IsNewSheet(entry.name);
     if (!IsXmlPart(entry.name) && !sheetRows) {
       out.CopyPart(parts, entry);
       continue;
@@ -474,21 +492,30 @@ void Repackage(const std::string& partsPath, std::vector<FileHandle>& rows, ZipP
     const long rowBytes = std::ftell(sheetRows);
     if (rowBytes < 0) damaged(entry.name);
     std::rewind(sheetRows);
-    out.BeginPart(entry.name, xml.size() + static_cast<std::uint64_t>(rowBytes));
-    out.Write(std::string_view(xml).substr(0, split));
+    // Shifted format indices grow the part by a few bytes per cell at most.
+    out.BeginPart(name, (xml.size() + static_cast<std::uint64_t>(rowBytes)) * (shift ? 2 : 1));
+    out.Write(shift ? merge->ShiftStyles(std::string_view(xml).substr(0, split)) : std::string_view(xml).substr(0, split));
+    std::string carry;  // a tag cut at the end of a piece waits for the next
     std::vector<char> buffer(std::size_t{1} << 18);
     std::uint64_t copied = 0;
     for (;;) {
       const std::size_t n = std::fread(buffer.data(), 1, buffer.size(), sheetRows);
       if (n == 0) break;
       copied += n;
-      out.Write(std::string_view(buffer.data(), n));
+      if (shift) {
+        carry.append(buffer.data(), n);
+        const std::size_t whole = carry.rfind('>') + 1;  // npos + 1 == 0
+        out.Write(merge->ShiftStyles(std::string_view(carry).substr(0, whole)));
+        carry.erase(0, whole);
+      } else {
+        out.Write(std::string_view(buffer.data(), n));
+      }
       rowBytesDone += n;
       if (options.progress)
         options.progress("package", static_cast<double>(rowBytesDone) / static_cast<double>(rowBytesTotal));
     }
-    if (std::ferror(sheetRows) || copied != static_cast<std::uint64_t>(rowBytes)) damaged(entry.name);
-    out.Write(std::string_view(xml).substr(split));
+    if (std::ferror(sheetRows) || copied != static_cast<std::uint64_t>(rowBytes) || !carry.empty()) damaged(entry.name);
+    out.Write(shift ? merge->ShiftStyles(std::string_view(xml).substr(split)) : std::string_view(xml).substr(split));
     out.EndPart();
   }
 }
@@ -560,8 +587,23 @@ void SaveWorkbook(const host::Workbook& book, const std::string& path, const Sav
       RaiseFileError(kWriteFailed, "cannot write " + fileName + ": " + lxw_strerror(closed));
   }
 
+  const InflateLimits unlimited{~std::uint64_t{0}, ~std::uint64_t{0}};
+  ZipArchive written = ZipArchive::OpenFile(parts.Path(), fileName + " (temporary parts)", unlimited);
+  std::optional<ZipArchive> source;
+  std::optional<PackageMerge> merge;
+  if (!options.keepPackage.empty()) {
+    std::string why;
+    try {
+      source.emplace(ZipArchive::OpenFile(options.keepPackage, FileNameOf(options.keepPackage)));
+      merge = PackageMerge::Plan(*source, written, why);
+    } catch (const std::exception& e) {
+      why = e.what();
+    }
+    if (!merge && options.notice) options.notice(why);
+  }
   ZipPackageWriter package(out.Descriptor(), fileName);
-  Repackage(parts.Path(), rows, package, fileName, options);
+  Repackage(written, rows, package, fileName, options, merge ? &*merge : nullptr);
+  if (merge) merge->WriteSource(*source, package);
   package.Finish();
   rows.clear();
 

@@ -17,6 +17,13 @@ struct SaveOptions {
   /// Told how far the save has come: the stage ("cells", then "package") and
   /// the fraction of it done, 0 to 1, a few hundred times at most.
   std::function<void(const char* stage, double fraction)> progress;
+  /// The package the workbook was read from, when its parts are to be kept:
+  /// then every part of it is carried over unchanged and only the sheets the
+  /// package does not have are added (see PackageMerge).
+  std::string keepPackage;
+  /// Told, in a sentence, why the parts of keepPackage could not be kept (the
+  /// workbook is then written from its cells alone).
+  std::function<void(const std::string& why)> notice;
 };
 
 /// Saves book as an .xlsx file at path. Every sheet is written in tab order

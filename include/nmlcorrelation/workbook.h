@@ -118,7 +118,15 @@ class NML_API Host {
   /// Saves the active workbook, with its charts, as .xlsx. Refuses the file
   /// the workbook was opened from; an existing file is replaced only when the
   /// whole workbook has been written.
+  /// A workbook opened from an .xlsx or .xlsm file is saved as that file's
+  /// package plus the sheets added since (its charts, images, comments,
+  /// names, formats and macros kept unchanged) when the sheets read are
+  /// untouched; otherwise, or when the package cannot be read again, it is
+  /// written from its cells and SaveNote says why.
   static void Save(const std::string& path, const SaveProgress& progress = {});
+  /// Why the last Save could not keep the parts of the workbook's source
+  /// file; empty when it kept them or had none to keep.
+  static std::string SaveNote();
 };
 
 }  // namespace nml
