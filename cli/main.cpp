@@ -1,5 +1,6 @@
 // nmlcorr: runs the correlation component on a spreadsheet or CSV file the way
 // the spreadsheet's dialog would, prints the report and writes the workbook.
+#include <strings.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -130,11 +131,15 @@ int Run(Options o) {
     o.data = ExamplePath();
     if (o.xRange.empty() && o.xVars.empty()) ApplyExampleDefaults(o);
   }
-  if (o.output.empty()) o.output = fs::path(o.data).stem().string() + "-report.xlsx";
+  // A macro-enabled workbook keeps its macros only in a file named .xlsm.
+  if (o.output.empty())
+    o.output = fs::path(o.data).stem().string() +
+               (::strcasecmp(fs::path(o.data).extension().string().c_str(), ".xlsm") == 0 ? "-report.xlsm" : "-report.xlsx");
   if (SameFile(o.output, o.data))
     throw UsageError{"the output file " + o.output + " is the input file; choose another with -o"};
   const std::string ext = fs::path(o.output).extension().string();
-  if (ext != ".xlsx" && ext != ".XLSX") throw UsageError{"the output file must end in .xlsx: " + o.output};
+  if (::strcasecmp(ext.c_str(), ".xlsx") != 0 && ::strcasecmp(ext.c_str(), ".xlsm") != 0)
+    throw UsageError{"the output file must end in .xlsx (or .xlsm for a macro-enabled input): " + o.output};
 
   bool opened = false;
   try {

@@ -30,7 +30,8 @@ Correlation analysis of spreadsheet ranges, written to a workbook.
       --plots
       --output-range REF default: a new last sheet
       --overwrite
-  -o, --output FILE      the workbook written (default: DATA's stem + "-report.xlsx"
+  -o, --output FILE      the workbook written (default: DATA's stem + "-report.xlsx",
+                         "-report.xlsm" for an .xlsm DATA,
                          in the current folder)
   -q, --quiet            do not print the report
       --print-scores     print the canonical variate scores too (always in the

@@ -355,10 +355,11 @@ void Host::Save(const std::string& path, const SaveProgress& progress) {
                                     host::files::FileNameOf(path) +
                                         ": an open workbook was read from this file; save it under another name");
     const std::string extension = fs::path(path).extension().string();
-    if (extension.size() != 5 || ::strncasecmp(extension.c_str(), ".xlsx", 5) != 0)
+    if (::strcasecmp(extension.c_str(), ".xlsx") != 0 && ::strcasecmp(extension.c_str(), ".xlsm") != 0)
       host::files::RaiseFileError(host::files::kUnsupportedFileType,
                                   host::files::FileNameOf(path) +
-                                      ": workbooks are saved as .xlsx only (the name must end in .xlsx)");
+                                      ": workbooks are saved as .xlsx only (the name must end in .xlsx, or .xlsm "
+                                      "for a workbook read from a macro-enabled file)");
     // The last report's sheet prints one page wide.
     if (const auto report = support::TheHostLink().LastReport(); report && report->Worksheet()->Parent() == book)
       report->Worksheet()->SetFitToPageWidth(true);

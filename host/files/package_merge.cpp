@@ -529,6 +529,7 @@ std::optional<PackageMerge> PackageMerge::Plan(ZipArchive& source, ZipArchive& o
     why = "its relationships or content types cannot be read";
     return std::nullopt;
   }
+  plan.macroEnabled_ = contentTypes->find("macroEnabled.main+xml") != std::string::npos;
   plan.mergedParts_[AsciiLowerCopy(wbPart)] = std::move(merged);
   plan.mergedParts_[AsciiLowerCopy(wbRelsPart)] = *mergedRels;
   plan.mergedParts_["[content_types].xml"] = *mergedTypes;

@@ -28,6 +28,9 @@ class PackageMerge {
   /// be found or read.
   static std::optional<PackageMerge> Plan(ZipArchive& source, ZipArchive& ours, std::string& why);
 
+  /// True when the source is a macro-enabled workbook (its file must be named .xlsm).
+  bool MacroEnabled() const { return macroEnabled_; }
+
   /// The name a part of ours gets in the merged package; nullptr for a part
   /// left out (it is the source's part that is kept).
   const std::string* NewName(const std::string& ourPart) const;
@@ -55,6 +58,7 @@ class PackageMerge {
   std::map<std::string, std::string> newNames_;  // our part -> merged name
   std::set<std::string> newSheets_;
   std::uint32_t xfOffset_ = 0;
+  bool macroEnabled_ = false;
   // Lower-cased source part names and what they become.
   std::map<std::string, std::string> mergedParts_;
   std::set<std::string> deselect_;  // lower-cased source sheets whose tab is no longer the selected one

@@ -1,6 +1,7 @@
 #include "host/files/xlsx_writer.h"
 
 #include <fcntl.h>
+#include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <xlsxwriter.h>
@@ -591,6 +592,8 @@ void SaveWorkbook(const host::Workbook& book, const std::string& path, const Sav
   ZipArchive written = ZipArchive::OpenFile(parts.Path(), fileName + " (temporary parts)", unlimited);
   std::optional<ZipArchive> source;
   std::optional<PackageMerge> merge;
+  const std::string extension = std::filesystem::path(path).extension().string();
+  const bool macroName = ::strcasecmp(extension.c_str(), ".xlsm") == 0;
   if (!options.keepPackage.empty()) {
     std::string why;
     try {
@@ -599,8 +602,16 @@ void SaveWorkbook(const host::Workbook& book, const std::string& path, const Sav
     } catch (const std::exception& e) {
       why = e.what();
     }
+    if (merge && merge->MacroEnabled() && !macroName) {
+      merge.reset();
+      why = "a macro-enabled workbook is kept only in a file named .xlsm";
+    }
     if (!merge && options.notice) options.notice(why);
   }
+  // An .xlsm name on a workbook without macros would be refused by the spreadsheet.
+  if (macroName && !(merge && merge->MacroEnabled()))
+    RaiseFileError(kUnsupportedFileType, fileName + ": only a workbook read from a macro-enabled file, kept whole, "
+                                                    "is saved as .xlsm; name the file .xlsx");
   ZipPackageWriter package(out.Descriptor(), fileName);
   Repackage(written, rows, package, fileName, options, merge ? &*merge : nullptr);
   if (merge) merge->WriteSource(*source, package);

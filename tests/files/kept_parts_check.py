@@ -27,7 +27,7 @@ if shutil.which("soffice") is None:
     print("skipped: soffice is not installed")
     sys.exit(77)
 
-nmlcorr, work = sys.argv[1], sys.argv[2]
+nmlcorr, work = os.path.abspath(sys.argv[1]), sys.argv[2]
 os.makedirs(work, exist_ok=True)
 failures = []
 
@@ -143,6 +143,36 @@ check(f"onto a sheet: exits 0 and says the parts are not kept ({run.stderr.strip
       run.returncode == 0 and "not kept" in run.stderr and "Notes" in run.stderr)
 if run.returncode == 0:
     check("onto a sheet: the report is there", openpyxl.load_workbook(out)["Notes"]["D1"].value is not None)
+
+# A macro-enabled workbook (its project here is opaque bytes) comes out as
+# .xlsm, with the project and the macro-enabled content type as they were.
+xlsm = os.path.join(work, "macros.xlsm")
+project = bytes(range(256)) * 8
+with zipfile.ZipFile(made) as z, zipfile.ZipFile(xlsm, "w", zipfile.ZIP_DEFLATED) as m:
+    for item in z.infolist():
+        data = z.read(item.filename)
+        if item.filename == "[Content_Types].xml":
+            data = data.replace(b"application/vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml",
+                                b"application/vnd.ms-excel.sheet.macroEnabled.main+xml").replace(
+                b"</Types>", b'<Default Extension="bin" ContentType="application/vnd.ms-office.vbaProject"/></Types>')
+        if item.filename == "xl/_rels/workbook.xml.rels":
+            data = data.replace(b"</Relationships>", b'<Relationship Id="rId99" Type="http://schemas.microsoft.com/'
+                                b'office/2006/relationships/vbaProject" Target="vbaProject.bin"/></Relationships>')
+        m.writestr(item.filename, data)
+    m.writestr("xl/vbaProject.bin", project)
+run = subprocess.run([nmlcorr, xlsm, "-x", "Data!A1:C13", "--headers", "--quiet"], cwd=work,
+                     capture_output=True, text=True, timeout=300)
+out = os.path.join(work, "macros-report.xlsm")
+check(f"xlsm: exits 0 and writes {out} ({run.stderr.strip()})", run.returncode == 0 and os.path.exists(out))
+if os.path.exists(out):
+    with zipfile.ZipFile(out) as z:
+        check("xlsm: project kept", z.read("xl/vbaProject.bin") == project)
+        check("xlsm: still macro-enabled", b"macroEnabled.main+xml" in z.read("[Content_Types].xml"))
+    check("xlsm: report sheet", len(openpyxl.load_workbook(out, keep_vba=True).sheetnames) == 3)
+run = subprocess.run([nmlcorr, made, "-x", "Data!A1:C13", "--headers", "--quiet", "-o", "plain.xlsm"], cwd=work,
+                     capture_output=True, text=True, timeout=300)
+check(f"xlsm name for a workbook without macros refused ({run.stderr.strip()})",
+      run.returncode != 0 and not os.path.exists(os.path.join(work, "plain.xlsm")))
 
 for f in failures:
     print("FAIL:", f)
