@@ -144,6 +144,35 @@ check(f"onto a sheet: exits 0 and says the parts are not kept ({run.stderr.strip
 if run.returncode == 0:
     check("onto a sheet: the report is there", openpyxl.load_workbook(out)["Notes"]["D1"].value is not None)
 
+# A report sheet of some megabytes (its rows pass through in pieces) has the
+# same cell formats whether it joins a kept workbook or is written from a CSV
+# file: number formats, bold, fills, borders and alignment, cell by cell.
+rows = [[(i * 7919 % 1000) / 100, (i * 104729 % 997) / 50, (i * 31 % 101) / 10, (i * 17 % 89) / 7]
+        for i in range(1, 3001)]
+big = xlsxwriter.Workbook(os.path.join(work, "big.xlsx"))
+sheet = big.add_worksheet("Data")
+sheet.write_row(0, 0, ["a", "b", "c", "d"])
+for i, row in enumerate(rows):
+    sheet.write_row(i + 1, 0, row)
+sheet.write_comment("A1", "kept")
+big.close()
+with open(os.path.join(work, "Data.csv"), "w") as f:
+    f.write("a,b,c,d\n" + "".join(",".join(repr(v) for v in row) + "\n" for row in rows))
+looks = []
+for data in ("big.xlsx", "Data.csv"):
+    run = subprocess.run([nmlcorr, data, "-m", "canonical", "-x", "Data!A1:B3001", "-y", "Data!C1:D3001", "--headers",
+                          "--raw", "--standardised", "--quiet", "-o", data + "-report.xlsx"], cwd=work,
+                         capture_output=True, text=True, timeout=300)
+    check(f"{data}: exits 0 ({run.stderr.strip()})", run.returncode == 0)
+    if run.returncode != 0:
+        break
+    book = openpyxl.load_workbook(os.path.join(work, data + "-report.xlsx"))
+    s = book[book.sheetnames[-1]]
+    looks.append([(c.coordinate, c.number_format, c.font.b, c.fill.fgColor.rgb, c.border.left.style,
+                   c.alignment.horizontal) for row in s.iter_rows() for c in row if c.value is not None])
+check("large report: same cell formats as from a CSV file", len(looks) == 2 and len(looks[0]) > 10000
+      and looks[0] == looks[1])
+
 # A macro-enabled workbook (its project here is opaque bytes) comes out as
 # .xlsm, with the project and the macro-enabled content type as they were.
 xlsm = os.path.join(work, "macros.xlsm")
