@@ -367,8 +367,20 @@ std::optional<PackageMerge> PackageMerge::Plan(ZipArchive& source, ZipArchive& o
       if (r.id == rid) return r.target;
     return std::string();
   };
-  std::set<std::string> sourceNames;
-  for (const SheetEntry& s : *sourceSheets) sourceNames.insert(s.key);
+  // Only worksheets were read into the workbook; a sheet of ours named like
+  // a chart or dialog sheet of the source would give the package two sheets
+  // of one name.
+  std::set<std::string> sourceNames, otherSheetNames;
+  for (const SheetEntry& s : *sourceSheets) {
+    bool worksheet = false;
+    for (const Relationship& r : wbRels) worksheet |= r.id == s.rid && r.type.ends_with("/worksheet");
+    (worksheet ? sourceNames : otherSheetNames).insert(s.key);
+  }
+  for (const SheetEntry& s : *ourSheets)
+    if (otherSheetNames.count(s.key)) {
+      why = "a new sheet has the name of one of its chart or dialog sheets";
+      return std::nullopt;
+    }
 
   // The new sheets and every part they reach get free names.
   std::set<std::string> taken;

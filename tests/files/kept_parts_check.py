@@ -60,6 +60,7 @@ ws = wb.add_worksheet("Data")
 for c, (name, col) in enumerate([("x", X), ("y", Y), ("z", Z)]):
     ws.write(0, c, name, wb.add_format({"bold": True, "font_color": "#1F497D"}))
     ws.write_column(1, c, col)
+ws.write_row(13, 0, [9.9, 9.9])  # a case without z: left out under --missing listwise
 ws.write_comment("A1", "measured in spring")
 ws.conditional_format("B2:B13", {"type": "cell", "criteria": ">", "value": 5,
                                  "format": wb.add_format({"bg_color": "#FFC7CE"})})
@@ -70,6 +71,7 @@ chart = wb.add_chart({"type": "line"})
 chart.add_series({"values": "=Data!$A$2:$A$13", "name": "x"})
 ws.insert_chart("F2", chart)
 wb.add_worksheet("Notes").write("A1", "kept as it is")
+wb.define_name("Notes!Local", "=Notes!$A$1")
 wb.close()
 
 # The same workbook as LibreOffice saves it.
@@ -83,9 +85,11 @@ shutil.rmtree(profile, ignore_errors=True)
 cases = [("xlsxwriter", made, ["--plots"]),
          ("LibreOffice", os.path.join(office, "made.xlsx"), ["--plots"]),
          ("listwise", made, ["--missing", "listwise"])]
+ranges = {"listwise": "Data!A1:C14"}
 for label, source, extra in cases:
     out = os.path.join(work, label + "-report.xlsx")
-    run = subprocess.run([nmlcorr, source, "-x", "Data!A1:C13", "--headers", "-o", out, "--quiet"] + extra,
+    run = subprocess.run([nmlcorr, source, "-x", ranges.get(label, "Data!A1:C13"), "--headers", "-o", out, "--quiet"]
+                         + extra,
                          capture_output=True, text=True, timeout=300)
     check(f"{label}: nmlcorr exits 0 ({run.stderr.strip()})", run.returncode == 0)
     check(f"{label}: no note that parts were not kept ({run.stderr.strip()})", "cannot be kept" not in run.stderr
@@ -117,6 +121,11 @@ for label, source, extra in cases:
     names = book.defined_names
     check(f"{label}: defined name", "Xs" in names and "$A$2:$A$13" in names["Xs"].attr_text)
     check(f"{label}: Notes", book["Notes"]["A1"].value == "kept as it is")
+    local = [d for d in names.definedName if d.name == "Local"]
+    check(f"{label}: the name local to Notes follows it",
+          len(local) == 1 and local[0].localSheetId == book.sheetnames.index("Notes"))
+    if label == "listwise":
+        check(f"{label}: a complete-cases sheet", any("complete" in s for s in book.sheetnames))
     # The report: the correlation of x and y is found in the report sheet,
     # with the value computed independently (numpy-free Pearson).
     n = len(X)
