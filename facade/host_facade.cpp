@@ -43,6 +43,9 @@ struct OpenedFile {
     std::size_t charts = 0;
   };
   std::vector<Sheet> sheets;
+  // The file as read: one replaced or rewritten since holds other parts.
+  std::uintmax_t size = 0;
+  fs::file_time_type written{};
 };
 
 std::string& LastSaveNote() {
@@ -53,6 +56,9 @@ std::string& LastSaveNote() {
 // Why the parts of the workbook's source package cannot all be kept: empty
 // when they can (every sheet read is still there, under its name, untouched).
 std::string SheetsChangedSinceRead(const OpenedFile& file, const host::Workbook& book) {
+  std::error_code ec;
+  if (fs::file_size(file.path, ec) != file.size || fs::last_write_time(file.path, ec) != file.written || ec)
+    return host::files::FileNameOf(file.path.string()) + " was changed or removed since it was read";
   for (const auto& s : file.sheets) {
     const auto sheet = s.sheet.lock();
     const bool there = sheet && std::find(book.SheetList().begin(), book.SheetList().end(), sheet) != book.SheetList().end();
@@ -147,6 +153,9 @@ std::string Host::Open(const std::string& path) {
     auto& opened = OpenedFiles();
     std::erase_if(opened, [](const OpenedFile& f) { return f.book.expired(); });
     OpenedFile file{book, fs::path(path), {}};
+    std::error_code ec;
+    file.size = fs::file_size(file.path, ec);
+    file.written = fs::last_write_time(file.path, ec);
     for (const auto& sheet : book->SheetList())
       file.sheets.push_back({sheet, sheet->Name(), sheet->Store().Changes(), sheet->Charts().size()});
     opened.push_back(std::move(file));
