@@ -291,8 +291,7 @@ std::optional<std::string> PackageMerge::MergeStyles(const std::string& source, 
   }
   // Fonts, fills and borders are appended; each list's offset re-indexes our formats.
   std::map<std::string, std::size_t> offsets;
-  for (const auto& [list, item] : {std::pair{"fonts", "fontId"}, {"fills", "fillId"}, {"borders", "borderId"},
-                                   {"cellXfs", ""}}) {
+  for (const char* list : {"fonts", "fills", "borders", "cellXfs"}) {
     const auto mine = FindElement(ours, list);
     const auto theirs = FindElement(merged, list);
     if (!mine || !theirs || theirs->inner == theirs->innerEnd) return std::nullopt;
@@ -317,7 +316,6 @@ std::optional<std::string> PackageMerge::MergeStyles(const std::string& source, 
                                       std::to_string(theirItems.size() + myItems.size()));
     merged = merged.substr(0, theirs->start) + open + merged.substr(theirs->inner, theirs->innerEnd - theirs->inner) +
              Join(myItems) + merged.substr(theirs->innerEnd);
-    (void)item;
   }
   return merged;
 }

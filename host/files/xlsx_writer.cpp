@@ -14,6 +14,7 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <new>
 #include <optional>
 #include <unordered_map>
 #include <vector>
@@ -599,8 +600,10 @@ void SaveWorkbook(const host::Workbook& book, const std::string& path, const Sav
     try {
       source.emplace(ZipArchive::OpenFile(options.keepPackage, FileNameOf(options.keepPackage)));
       merge = PackageMerge::Plan(*source, written, why);
+    } catch (const std::bad_alloc&) {
+      throw;
     } catch (const std::exception& e) {
-      why = e.what();
+      why = e.what();  // a source that cannot be read again: the workbook is written from its cells
     }
     if (merge && merge->MacroEnabled() && !macroName) {
       merge.reset();

@@ -39,6 +39,9 @@ struct SaveOptions {
 /// untouched. Raises kAddinNotWritable for the add-in workbook,
 /// kChartNotWritable for a chart without anchor or series or with series in
 /// another workbook, kCellNotWritable for text longer than 32,767 characters,
+/// kUnsupportedFileType for a path ending in .xlsm unless a macro-enabled
+/// options.keepPackage is kept (a spreadsheet refuses an .xlsm file without
+/// macros, and an .xlsx file with them),
 /// kWriteFailed when the file cannot be written or moved into place.
 void SaveWorkbook(const host::Workbook& book, const std::string& path, const SaveOptions& options = {});
 
