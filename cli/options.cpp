@@ -9,14 +9,20 @@
 namespace nml::cli {
 
 const char* UsageText() {
-  return R"(usage: nmlcorr [DATA] [options]
+  return R"USAGE(usage: nmlcorr [DATA] [options]
 
 Correlation analysis of spreadsheet ranges, written to a workbook.
 
   DATA                   .xlsx or .csv file; without it, the bundled example
   -m, --method NAME      simple | multiple | partial | canonical (default simple)
   -x, --x-range REF      e.g. "Data!A1:C51" or "A1:B20,D1:D20" (active sheet = the first)
-  -y, --y-range REF
+  -y, --y-range REF      whole columns ("C:L") mean the sheet's used rows
+      --x-vars LIST      X variables by the names in the first row, instead of -x:
+                         'Age,"Cholesterol, total",Clean!BMI' (implies --headers)
+      --y-vars LIST
+      --missing listwise leave out every case with a missing value (blank,
+                         error, NA, N/A, NaN, ".", "-") in the X and Y columns;
+                         the analysis runs on a sheet "NAME (complete cases)"
       --headers          the first row of every area holds the names
       --descriptives
       --raw
@@ -24,16 +30,19 @@ Correlation analysis of spreadsheet ranges, written to a workbook.
       --plots
       --output-range REF default: a new last sheet
       --overwrite
-  -o, --output FILE      the workbook written (default: DATA's stem + "-report.xlsx"
+  -o, --output FILE      the workbook written (default: DATA's stem + "-report.xlsx",
+                         "-report.xlsm" for an .xlsm DATA,
                          in the current folder)
   -q, --quiet            do not print the report
+      --print-scores     print the canonical variate scores too (always in the
+                         workbook)
   -h, --help             show this text
       --version          show the version
 
 Without DATA, nmlcorr analyses examples/savings.csv: canonical correlation of
 pop15 and pop75 against sr, dpi and ddpi, with names, descriptives, raw and
 standardised results and plots, written to savings-report.xlsx.
-)";
+)USAGE";
 }
 
 namespace {
@@ -79,6 +88,16 @@ Options ParseOptions(const std::vector<std::string>& args) {
       o.xRange = value();
     } else if (arg == "-y" || arg == "--y-range") {
       o.yRange = value();
+    } else if (arg == "--x-vars") {
+      o.xVars = value();
+    } else if (arg == "--y-vars") {
+      o.yVars = value();
+    } else if (arg == "--missing") {
+      const std::string how = value();
+      if (how != "listwise") throw UsageError{"unknown way of handling missing values '" + how + "' (listwise)"};
+      o.missing = MissingValues::kListwise;
+    } else if (arg == "--print-scores") {
+      flag(o.printScores);
     } else if (arg == "--headers") {
       flag(o.headers);
     } else if (arg == "--descriptives") {
@@ -117,8 +136,10 @@ Options ParseOptions(const std::vector<std::string>& args) {
       haveData = true;
     }
   }
-  if (!o.help && !o.version && haveData && o.xRange.empty())
-    throw UsageError{"no X range given (use -x, e.g. -x \"A1:C51\")"};
+  if (!o.xRange.empty() && !o.xVars.empty()) throw UsageError{"give the X variables by -x or by --x-vars, not both"};
+  if (!o.yRange.empty() && !o.yVars.empty()) throw UsageError{"give the Y variables by -y or by --y-vars, not both"};
+  if (!o.help && !o.version && haveData && o.xRange.empty() && o.xVars.empty())
+    throw UsageError{"no X range given (use -x, e.g. -x \"A1:C51\", or --x-vars)"};
   return o;
 }
 

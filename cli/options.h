@@ -8,11 +8,17 @@
 
 namespace nml::cli {
 
+/// What to do with missing values in the selected columns.
+enum class MissingValues { kRefuse, kListwise };
+
 struct Options {
   std::string data;  // empty: the bundled example
   std::int32_t method = 0;
   std::string xRange;
   std::string yRange;
+  std::string xVars;  // names in the name row, comma-separated (CSV quoting)
+  std::string yVars;
+  MissingValues missing = MissingValues::kRefuse;
   bool headers = false;
   bool descriptives = false;
   bool raw = false;
@@ -22,6 +28,7 @@ struct Options {
   bool overwrite = false;
   std::string output;  // empty: DATA's stem + "-report.xlsx" in the current folder
   bool quiet = false;
+  bool printScores = false;
   bool help = false;
   bool version = false;
 };

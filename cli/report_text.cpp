@@ -75,23 +75,30 @@ std::string DisplayText(const Variant& value, const std::string& numberFormat) {
   return General(d);
 }
 
-std::string RenderTable(const CellBlock& block, const std::vector<CellStyle>& styles) {
+std::string RenderTable(const CellBlock& block, const std::vector<CellStyle>& styles,
+                        const RenderOptions& options) {
   const std::int32_t rows = block.rows;
   const std::int32_t cols = block.columns;
   struct Cell {
     std::string text;
+    std::size_t width = 0;
     bool number = false;
   };
   std::vector<Cell> cells(static_cast<std::size_t>(rows) * static_cast<std::size_t>(cols));
   auto at = [&](std::int32_t r, std::int32_t c) -> Cell& {
     return cells[static_cast<std::size_t>(r) * static_cast<std::size_t>(cols) + static_cast<std::size_t>(c)];
   };
+  std::vector<bool> blankRow(static_cast<std::size_t>(rows), true);
   for (std::int32_t r = 0; r < rows; ++r)
     for (std::int32_t c = 0; c < cols; ++c) {
       const Variant& v = block.At(r, c);
       if (v.IsEmpty()) continue;
       const std::size_t i = static_cast<std::size_t>(r) * static_cast<std::size_t>(cols) + static_cast<std::size_t>(c);
-      at(r, c) = {DisplayText(v, i < styles.size() ? styles[i].numberFormat : "General"), v.IsNumber()};
+      Cell& cell = at(r, c);
+      cell.text = DisplayText(v, i < styles.size() ? styles[i].numberFormat : "General");
+      cell.width = Width(cell.text);
+      cell.number = v.IsNumber();
+      if (!cell.text.empty()) blankRow[static_cast<std::size_t>(r)] = false;
     }
 
   std::vector<std::size_t> width(static_cast<std::size_t>(cols), 0);
@@ -100,27 +107,87 @@ std::string RenderTable(const CellBlock& block, const std::vector<CellStyle>& st
       const Cell& cell = at(r, c);
       if (cell.text.empty()) continue;
       const bool overflows = !cell.number && (c + 1 == cols || at(r, c + 1).text.empty());
-      if (!overflows) width[c] = std::max(width[c], Width(cell.text));
+      if (!overflows) width[c] = std::max(width[c], cell.width);
     }
 
-  std::string out;
-  for (std::int32_t r = 0; r < rows; ++r) {
+  // One row over the given columns. Each column starts two spaces after the
+  // widths of those before it; text that ran over earlier columns pushes a
+  // cell right. The line's width is tracked, never recounted.
+  auto renderRow = [&](std::int32_t r, const std::vector<std::int32_t>& columns, std::string& out) {
     std::string line;
-    for (std::int32_t c = 0; c < cols; ++c) {
+    std::size_t lineWidth = 0, start = 0;
+    for (std::size_t k = 0; k < columns.size(); ++k) {
+      const std::int32_t c = columns[k];
+      if (k > 0) start += width[columns[k - 1]] + 2;
       const Cell& cell = at(r, c);
-      const std::size_t w = Width(cell.text);
-      // Text that ran over earlier columns pushes this cell right.
-      std::size_t start = 0;
-      for (std::int32_t k = 0; k < c; ++k) start += width[k] + 2;
       if (cell.text.empty()) continue;
-      if (Width(line) > start) start = Width(line) + 1;
-      line.append(start - Width(line), ' ');
-      if (cell.number && w < width[c]) line.append(width[c] - w, ' ');
+      const std::size_t pos = lineWidth > start ? lineWidth + 1 : start;
+      line.append(pos - lineWidth, ' ');
+      lineWidth = pos;
+      if (cell.number && cell.width < width[c]) {
+        line.append(width[c] - cell.width, ' ');
+        lineWidth += width[c] - cell.width;
+      }
       line += cell.text;
+      lineWidth += cell.width;
     }
     while (!line.empty() && line.back() == ' ') line.pop_back();
     out += line;
     out += '\n';
+  };
+
+  std::vector<std::int32_t> all(static_cast<std::size_t>(cols));
+  for (std::int32_t c = 0; c < cols; ++c) all[static_cast<std::size_t>(c)] = c;
+  std::size_t fullWidth = 0;
+  for (std::int32_t c = 0; c < cols; ++c) fullWidth += width[c] + (c > 0 ? 2 : 0);
+
+  std::string out;
+  for (std::int32_t r = 0; r < rows;) {
+    if (blankRow[static_cast<std::size_t>(r)]) {
+      out += '\n';
+      ++r;
+      continue;
+    }
+    std::int32_t end = r;  // one past the table's last row
+    while (end < rows && !blankRow[static_cast<std::size_t>(end)]) ++end;
+    const Cell& title = at(r, 0);
+    if (!options.scores && title.text == "Canonical Variates" && end - r >= 2) {
+      out += title.text + ": " + std::to_string(end - r - 2) +
+             " cases, in the workbook (--print-scores prints them)\n";
+      r = end;
+      continue;
+    }
+    // Tables wider than the terminal go in blocks of columns, the first
+    // column repeated in each. A row's width is where its last cell ends.
+    std::size_t tableWidth = 0;
+    if (options.width > 0 && fullWidth > options.width) {
+      for (std::int32_t k = r; k < end; ++k) {
+        std::size_t start = 0, rowWidth = 0;
+        for (std::int32_t c = 0; c < cols; ++c) {
+          const Cell& cell = at(k, c);
+          if (!cell.text.empty()) rowWidth = std::max(rowWidth, start + std::max(cell.width, cell.number ? width[c] : 0));
+          start += width[c] + 2;
+        }
+        tableWidth = std::max(tableWidth, rowWidth);
+      }
+    }
+    if (tableWidth <= options.width || options.width == 0 || cols < 3) {
+      for (std::int32_t k = r; k < end; ++k) renderRow(k, all, out);
+    } else {
+      for (std::int32_t first = 1; first < cols;) {
+        std::vector<std::int32_t> block{0};
+        std::size_t used = width[0];
+        std::int32_t c = first;
+        do {
+          used += width[c] + 2;
+          block.push_back(c++);
+        } while (c < cols && used + width[c] + 2 <= options.width);
+        if (first > 1) out += '\n';
+        for (std::int32_t k = r; k < end; ++k) renderRow(k, block, out);
+        first = c;
+      }
+    }
+    r = end;
   }
   return out;
 }

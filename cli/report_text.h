@@ -15,10 +15,23 @@ namespace nml::cli {
 /// digits), text and markers as they stand, empty cells as "".
 std::string DisplayText(const Variant& value, const std::string& numberFormat);
 
+/// How the report is printed.
+struct RenderOptions {
+  /// Terminal columns; a table (rows between blank rows) wider than this is
+  /// printed in blocks of columns, each with the first column repeated. 0: no
+  /// limit.
+  std::size_t width = 0;
+  /// Whether the canonical variate scores (one row per case) are printed;
+  /// otherwise one line says where they are.
+  bool scores = true;
+};
+
 /// The cells of block (shown in the number formats of styles, given row by
 /// row like the values), one line per row, columns aligned: numbers to the right,
 /// text to the left; a text with empty cells to its right runs over them, as
 /// in a spreadsheet, and does not widen its column. Trailing spaces trimmed.
-std::string RenderTable(const CellBlock& block, const std::vector<CellStyle>& styles);
+/// Time and memory are linear in the cells printed.
+std::string RenderTable(const CellBlock& block, const std::vector<CellStyle>& styles,
+                        const RenderOptions& options = {});
 
 }  // namespace nml::cli

@@ -34,7 +34,41 @@ namespace fs = std::filesystem;
 struct OpenedFile {
   std::weak_ptr<host::Workbook> book;
   fs::path path;
+  // Each sheet as read, to tell at save time whether the source's parts
+  // still describe it.
+  struct Sheet {
+    std::weak_ptr<host::Worksheet> sheet;
+    std::string name;
+    std::uint64_t changes = 0;
+    std::size_t charts = 0;
+  };
+  std::vector<Sheet> sheets;
+  // The file as read: one replaced or rewritten since holds other parts.
+  std::uintmax_t size = 0;
+  fs::file_time_type written{};
 };
+
+std::string& LastSaveNote() {
+  static std::string note;
+  return note;
+}
+
+// Why the parts of the workbook's source package cannot all be kept: empty
+// when they can (every sheet read is still there, under its name, untouched).
+std::string SheetsChangedSinceRead(const OpenedFile& file, const host::Workbook& book) {
+  std::error_code ec;
+  if (fs::file_size(file.path, ec) != file.size || fs::last_write_time(file.path, ec) != file.written || ec)
+    return host::files::FileNameOf(file.path.string()) + " was changed or removed since it was read";
+  for (const auto& s : file.sheets) {
+    const auto sheet = s.sheet.lock();
+    const bool there = sheet && std::find(book.SheetList().begin(), book.SheetList().end(), sheet) != book.SheetList().end();
+    if (!there) return "the sheet \"" + s.name + "\" was removed";
+    if (sheet->Name() != s.name) return "the sheet \"" + s.name + "\" was renamed";
+    if (sheet->Store().Changes() != s.changes || sheet->Charts().size() != s.charts)
+      return "the sheet \"" + s.name + "\" was changed";
+  }
+  return std::string();
+}
 
 std::vector<OpenedFile>& OpenedFiles() {
   static std::vector<OpenedFile> files;
@@ -118,7 +152,13 @@ std::string Host::Open(const std::string& path) {
     auto book = host::files::OpenWorkbook(*App(), path);
     auto& opened = OpenedFiles();
     std::erase_if(opened, [](const OpenedFile& f) { return f.book.expired(); });
-    opened.push_back({book, fs::path(path)});
+    OpenedFile file{book, fs::path(path), {}};
+    std::error_code ec;
+    file.size = fs::file_size(file.path, ec);
+    file.written = fs::last_write_time(file.path, ec);
+    for (const auto& sheet : book->SheetList())
+      file.sheets.push_back({sheet, sheet->Name(), sheet->Store().Changes(), sheet->Charts().size()});
+    opened.push_back(std::move(file));
     return book->Name();
   });
 }
@@ -235,6 +275,7 @@ std::vector<CellStyle> Host::Styles(const std::string& sheet, std::int32_t top, 
         CellStyle style;
         style.numberFormat = f.numberFormat;
         style.bold = f.bold;
+        style.fontSize = f.fontSize;
         style.border = f.border;
         if (f.fillColorIndex != host::kColorIndexNone)
           style.fillColor = static_cast<std::int32_t>(host::PaletteColor(f.fillColorIndex));
@@ -308,7 +349,11 @@ std::string Host::ExampleFile() {
   });
 }
 
-void Host::Save(const std::string& path) {
+std::string Host::SaveNote() {
+  return HostCall("SaveNote", [] { return LastSaveNote(); });
+}
+
+void Host::Save(const std::string& path, const SaveProgress& progress) {
   HostCall("Save", [&] {
     auto book = ActiveBook();
     // No open workbook's source is overwritten: the file is written as .xlsx,
@@ -319,11 +364,37 @@ void Host::Save(const std::string& path) {
                                     host::files::FileNameOf(path) +
                                         ": an open workbook was read from this file; save it under another name");
     const std::string extension = fs::path(path).extension().string();
-    if (extension.size() != 5 || ::strncasecmp(extension.c_str(), ".xlsx", 5) != 0)
+    if (::strcasecmp(extension.c_str(), ".xlsx") != 0 && ::strcasecmp(extension.c_str(), ".xlsm") != 0)
       host::files::RaiseFileError(host::files::kUnsupportedFileType,
                                   host::files::FileNameOf(path) +
-                                      ": workbooks are saved as .xlsx only (the name must end in .xlsx)");
-    host::files::SaveWorkbook(*book, path);
+                                      ": workbooks are saved as .xlsx only (the name must end in .xlsx, or .xlsm "
+                                      "for a workbook read from a macro-enabled file)");
+    // The last report's sheet prints one page wide.
+    if (const auto report = support::TheHostLink().LastReport(); report && report->Worksheet()->Parent() == book)
+      report->Worksheet()->SetFitToPageWidth(true);
+    host::files::SaveOptions options;
+    options.progress = progress;
+    // A workbook read from an .xlsx or .xlsm package keeps that package's
+    // parts (charts, images, comments, names, macros ...) in what is saved.
+    LastSaveNote().clear();
+    for (const auto& f : OpenedFiles()) {
+      if (f.book.lock() != book) continue;
+      const std::string ext = f.path.extension().string();
+      if (::strcasecmp(ext.c_str(), ".xlsx") != 0 && ::strcasecmp(ext.c_str(), ".xlsm") != 0) break;
+      const std::string source = host::files::FileNameOf(f.path.string());
+      const std::string changed = SheetsChangedSinceRead(f, *book);
+      if (!changed.empty()) {
+        LastSaveNote() = "written from its cells alone: " + changed +
+                         ", so the charts, images, comments and other parts of " + source + " are not kept";
+        break;
+      }
+      options.keepPackage = f.path.string();
+      options.notice = [source](const std::string& why) {
+        LastSaveNote() = "written from its cells alone: the parts of " + source + " cannot be kept (" + why + ")";
+      };
+      break;
+    }
+    host::files::SaveWorkbook(*book, path, options);
   });
 }
 

@@ -26,6 +26,7 @@ struct CellFormat {
   std::int32_t fillColorIndex = kColorIndexNone;
   std::int32_t horizontalAlignment = kAlignGeneral;
   std::string numberFormat = "General";
+  double fontSize = 0;  // points; 0: the workbook's default size
 
   friend bool operator==(const CellFormat&, const CellFormat&) = default;
 };

@@ -283,6 +283,7 @@ Variant CellStore::Get(std::int32_t row, std::int32_t col) const {
 }
 
 void CellStore::Set(std::int32_t row, std::int32_t col, const Variant& value) {
+  ++changes_;
   CheckCell(row, col);
   if (!IsScalar(value)) Raise(rt::kTypeMismatch);
   if (value.IsEmpty()) {
@@ -296,6 +297,7 @@ void CellStore::Set(std::int32_t row, std::int32_t col, const Variant& value) {
 }
 
 void CellStore::SetDouble(std::int32_t row, std::int32_t col, double value) {
+  ++changes_;
   CheckCell(row, col);
   Impl::EncodeDouble(impl_->Ensure(row, col), Offset(row), value);
 }
@@ -321,6 +323,7 @@ void CellStore::Read(const CellRect& rect, Array<Variant>& out) const {
 }
 
 void CellStore::Write(const CellRect& rect, const Array<Variant>& values) {
+  ++changes_;
   CheckRect(rect);
   if (values.Rank() != 2 || values.Rows() != rect.Rows() || values.Cols() != rect.Columns())
     Raise(rt::kTypeMismatch);
@@ -349,6 +352,7 @@ void CellStore::Write(const CellRect& rect, const Array<Variant>& values) {
 }
 
 void CellStore::WriteDoubles(const CellRect& rect, const double* values) {
+  ++changes_;
   CheckRect(rect);
   const auto rows = static_cast<std::size_t>(rect.Rows());
   impl_->ForSegments(rect, true, [&](std::int32_t col, std::int32_t row, std::int32_t len, Chunk* ch) {
@@ -377,6 +381,7 @@ void CellStore::WriteDoubles(const CellRect& rect, const double* values) {
 }
 
 void CellStore::Fill(const CellRect& rect, const Variant& value) {
+  ++changes_;
   CheckRect(rect);
   if (!IsScalar(value)) Raise(rt::kTypeMismatch);
   impl_->ForSegments(rect, !value.IsEmpty(), [&](std::int32_t col, std::int32_t row, std::int32_t len, Chunk* ch) {
@@ -462,6 +467,7 @@ std::uint32_t CellStore::FormatId(std::int32_t row, std::int32_t col) const {
 }
 
 void CellStore::SetFormatId(std::int32_t row, std::int32_t col, std::uint32_t id) {
+  ++changes_;
   CheckCell(row, col);
   if (id == 0) {
     Chunk* ch = impl_->Find(row, col);
@@ -475,6 +481,7 @@ void CellStore::SetFormatId(std::int32_t row, std::int32_t col, std::uint32_t id
 }
 
 void CellStore::MapFormatIds(const CellRect& rect, const std::function<std::uint32_t(std::uint32_t)>& fn) {
+  ++changes_;
   CheckRect(rect);
   std::uint32_t lastOld = 0;
   std::uint32_t lastNew = fn(0);
@@ -507,6 +514,7 @@ const std::string* CellStore::Formula(std::int32_t row, std::int32_t col) const 
 }
 
 void CellStore::SetFormula(std::int32_t row, std::int32_t col, std::string formula) {
+  ++changes_;
   CheckCell(row, col);
   if (formula.empty()) {
     if (Chunk* ch = impl_->Find(row, col)) {
@@ -521,6 +529,7 @@ void CellStore::SetFormula(std::int32_t row, std::int32_t col, std::string formu
 }
 
 void CellStore::ClearFormulas(const CellRect& rect) {
+  ++changes_;
   CheckRect(rect);
   auto& formulas = impl_->formulas;
   if (formulas.empty()) return;
@@ -546,6 +555,7 @@ void CellStore::ClearFormulas(const CellRect& rect) {
 }
 
 void CellStore::Clear(const CellRect& rect) {
+  ++changes_;
   CheckRect(rect);
   ClearFormulas(rect);
   impl_->ForSegments(rect, false, [&](std::int32_t col, std::int32_t row, std::int32_t len, Chunk* ch) {
@@ -567,6 +577,7 @@ void CellStore::Clear(const CellRect& rect) {
 }
 
 void CellStore::ClearContents(const CellRect& rect) {
+  ++changes_;
   CheckRect(rect);
   ClearFormulas(rect);
   impl_->ForSegments(rect, false, [&](std::int32_t col, std::int32_t row, std::int32_t len, Chunk* ch) {
@@ -581,6 +592,7 @@ void CellStore::ClearContents(const CellRect& rect) {
 }
 
 void CellStore::ClearAll() {
+  ++changes_;
   impl_->cols.clear();
   impl_->formulas.clear();
 }
@@ -647,6 +659,7 @@ void CellStore::Impl::PasteFormats(PasteRun& run, std::uint32_t srcDefault, std:
 
 void CellStore::PasteBlock(const CellStore& src, const CellRect& srcRect, std::int32_t top, std::int32_t left,
                            PasteParts parts, std::uint32_t srcDefault, std::uint32_t dstDefault) {
+  ++changes_;
   CheckRect(srcRect);
   const CellRect dstRect{top, left, top + srcRect.Rows() - 1, left + srcRect.Columns() - 1};
   CheckRect(dstRect);

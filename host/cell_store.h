@@ -106,9 +106,14 @@ class CellStore {
   void ForEachCell(const std::function<void(std::int32_t row, std::int32_t col, const Variant& value,
                                             std::uint32_t formatId)>& visit) const;
 
+  /// Counts the calls that may have changed a value, formula or format, so
+  /// that a caller can tell whether a sheet was touched since it was read.
+  std::uint64_t Changes() const { return changes_; }
+
  private:
   struct Impl;
   std::unique_ptr<Impl> impl_;
+  std::uint64_t changes_ = 0;
 };
 
 }  // namespace nml::host

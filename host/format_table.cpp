@@ -7,8 +7,8 @@
 namespace nml::host {
 
 bool FormatTable::Less::operator()(const CellFormat& a, const CellFormat& b) const {
-  return std::tie(a.bold, a.border, a.fillColorIndex, a.horizontalAlignment, a.numberFormat) <
-         std::tie(b.bold, b.border, b.fillColorIndex, b.horizontalAlignment, b.numberFormat);
+  return std::tie(a.bold, a.border, a.fillColorIndex, a.horizontalAlignment, a.numberFormat, a.fontSize) <
+         std::tie(b.bold, b.border, b.fillColorIndex, b.horizontalAlignment, b.numberFormat, b.fontSize);
 }
 
 FormatTable::FormatTable() {

@@ -65,6 +65,10 @@ class Worksheet final : public Object, public std::enable_shared_from_this<Works
   /// The last column given a width of its own (0 when none is).
   std::int32_t LastColumnWithWidth() const { return columnWidths_.empty() ? 0 : columnWidths_.rbegin()->first; }
 
+  /// Printed scaled to one page wide, as many pages tall as it needs.
+  bool FitToPageWidth() const { return fitToPageWidth_; }
+  void SetFitToPageWidth(bool on) { fitToPageWidth_ = on; }
+
  private:
   std::weak_ptr<Workbook> parent_;
   std::string name_;
@@ -72,6 +76,7 @@ class Worksheet final : public Object, public std::enable_shared_from_this<Works
   std::uint32_t defaultFormatId_ = 0;
   std::vector<ChartObject> charts_;
   std::map<std::int32_t, double> columnWidths_;  // only the columns given a width
+  bool fitToPageWidth_ = false;
 };
 
 using WorksheetRef = std::shared_ptr<Worksheet>;

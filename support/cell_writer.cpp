@@ -4,10 +4,14 @@
 
 namespace nml::support {
 
-void CellWriter::StyleTitle(host::Range& range, VBool /*major*/) const {
-  range.ModifyFormat([](host::CellFormat& f) {
+void CellWriter::StyleTitle(host::Range& range, VBool major) const {
+  // Main titles (the report header, "Raw Results") stand out from the
+  // table titles by a larger font.
+  const double size = IsTrue(major) ? kMajorTitleFontSize : 0;
+  range.ModifyFormat([size](host::CellFormat& f) {
     f.bold = true;
     f.horizontalAlignment = host::kAlignLeft;
+    f.fontSize = size;
   });
 }
 

@@ -15,7 +15,9 @@ class CellWriter {
   /// Number format of table bodies.
   static constexpr const char* kDataFormat = "0.0000";
 
-  /// Title: bold and left aligned, for main (major) and minor titles alike.
+  /// Font size of main titles, in points (the default font has 11).
+  static constexpr double kMajorTitleFontSize = 14;
+  /// Title: bold and left aligned; main (major) titles also in a larger font.
   void StyleTitle(host::Range& range, VBool major) const;
   /// Heading strip: bold, light fill, thin border; a row-label column is left aligned,
   /// otherwise centred.

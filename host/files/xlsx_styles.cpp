@@ -196,7 +196,11 @@ std::vector<std::uint32_t> ReadCellFormats(std::string_view stylesXml, host::For
   });
 
   std::vector<bool> bold;
-  ForEachChild(Child(root, "fonts"), "font", [&](const pugi::xml_node& n) { bold.push_back(FlagElement(Child(n, "b"))); });
+  std::vector<double> sizes;  // points, as the font gives them
+  ForEachChild(Child(root, "fonts"), "font", [&](const pugi::xml_node& n) {
+    bold.push_back(FlagElement(Child(n, "b")));
+    sizes.push_back(Attr(Child(n, "sz"), "val").as_double(0));
+  });
 
   std::vector<std::int32_t> fills;
   ForEachChild(Child(root, "fills"), "fill", [&](const pugi::xml_node& n) {
@@ -236,7 +240,12 @@ std::vector<std::uint32_t> ReadCellFormats(std::string_view stylesXml, host::For
       format.numberFormat = BuiltinNumberFormat(static_cast<std::int32_t>(numFmtId));
     }
     const std::int64_t font = IntAttr(xf, "fontId", 0);
-    if (font >= 0 && static_cast<std::size_t>(font) < bold.size()) format.bold = bold[static_cast<std::size_t>(font)];
+    if (font >= 0 && static_cast<std::size_t>(font) < bold.size()) {
+      format.bold = bold[static_cast<std::size_t>(font)];
+      // A size other than the default font's (the first) is kept.
+      const double size = sizes[static_cast<std::size_t>(font)];
+      if (size > 0 && size < 410 && size != sizes.front()) format.fontSize = size;
+    }
     const std::int64_t fill = IntAttr(xf, "fillId", 0);
     if (fill >= 0 && static_cast<std::size_t>(fill) < fills.size())
       format.fillColorIndex = fills[static_cast<std::size_t>(fill)];

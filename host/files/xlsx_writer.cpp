@@ -1,6 +1,7 @@
 #include "host/files/xlsx_writer.h"
 
 #include <fcntl.h>
+#include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <xlsxwriter.h>
@@ -13,6 +14,8 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <new>
+#include <optional>
 #include <unordered_map>
 #include <vector>
 
@@ -25,6 +28,7 @@
 #include "host/format_table.h"
 #include "host/files/column_widths.h"
 #include "host/files/file_errors.h"
+#include "host/files/package_merge.h"
 #include "host/files/temp_file.h"
 #include "host/files/xml_text.h"
 #include "host/files/zip_archive.h"
@@ -54,8 +58,9 @@ struct WorkbookCloser {
 
 class XlsxWriter {
  public:
-  XlsxWriter(const host::Workbook& book, const host::FormatTable& formats, const std::string& fileName)
-      : book_(book), formats_(formats), fileName_(fileName) {}
+  XlsxWriter(const host::Workbook& book, const host::FormatTable& formats, const std::string& fileName,
+             const SaveOptions& options)
+      : book_(book), formats_(formats), fileName_(fileName), options_(options) {}
 
   void Write(lxw_workbook* wb);
   /// The library's worksheets, in tab order.
@@ -77,6 +82,8 @@ class XlsxWriter {
   const host::Workbook& book_;
   const host::FormatTable& formats_;
   std::string fileName_;
+  const SaveOptions& options_;
+  std::int64_t rowsTotal_ = 0, rowsDone_ = 0, nextReport_ = 0;  // rows of all sheets, for the progress
   lxw_workbook* wb_ = nullptr;
   std::vector<lxw_worksheet*> sheets_;
   std::unordered_map<std::uint32_t, FormatInfo> cache_;
@@ -95,6 +102,7 @@ const XlsxWriter::FormatInfo& XlsxWriter::Format(std::uint32_t id) {
       lxw_format* format = workbook_add_format(wb_);
       if (!format) RaiseFileError(kWriteFailed, "cannot write " + fileName_ + ": out of memory");
       if (f.bold) format_set_bold(format);
+      if (f.fontSize > 0) format_set_font_size(format, f.fontSize);
       if (f.border) format_set_border(format, LXW_BORDER_THIN);
       if (f.fillColorIndex != host::kColorIndexNone) {
         format_set_pattern(format, LXW_PATTERN_SOLID);
@@ -138,7 +146,17 @@ void XlsxWriter::WriteSheet(const host::Worksheet& sheet, lxw_worksheet* ws) {
                                          std::to_string(row) + ": text longer than 32,767 characters");
   };
 
+  const auto used = store.UsedRect();
+  std::int32_t lastRow = used ? used->top - 1 : 0;
   store.ForEachCell([&](std::int32_t row, std::int32_t col, const Variant& value, std::uint32_t formatId) {
+    if (row != lastRow) {
+      rowsDone_ += row - lastRow;
+      lastRow = row;
+      if (options_.progress && rowsDone_ >= nextReport_) {
+        nextReport_ = rowsDone_ + std::max<std::int64_t>(rowsTotal_ / 200, 1024);
+        options_.progress("cells", static_cast<double>(rowsDone_) / static_cast<double>(rowsTotal_));
+      }
+    }
     const FormatInfo& info = Format(host::EffectiveFormatId(formatId, sheetFormat));
     const double boldFactor = info.bold ? 1.1 : 1.0;
     widths.Visit(row, col, !value.IsEmpty());
@@ -332,6 +350,8 @@ void XlsxWriter::WriteChart(const host::Worksheet& sheet, lxw_worksheet* ws, con
 void XlsxWriter::Write(lxw_workbook* wb) {
   wb_ = wb;
   const host::WorksheetRef active = book_.ActiveSheet();
+  for (const host::WorksheetRef& sheet : book_.SheetList())
+    if (const auto used = sheet->Store().UsedRect()) rowsTotal_ += used->Rows();
   for (const host::WorksheetRef& sheet : book_.SheetList()) {
     // Checked first: the library prints its own message on standard error
     // for a name it refuses, while a refusal here is a numbered error.
@@ -347,7 +367,18 @@ void XlsxWriter::Write(lxw_workbook* wb) {
     }
     sheets_.push_back(ws);
     WriteSheet(*sheet, ws);
-    if (sheet == active) worksheet_activate(ws);
+    if (sheet->FitToPageWidth()) worksheet_fit_to_pages(ws, 1, 0);
+    if (sheet == active) {
+      worksheet_activate(ws);
+      // The selection is the application's; it is saved with the sheet it lies on.
+      const auto app = book_.Parent();
+      const host::RangeRef selection = app ? app->Selection() : nullptr;
+      if (selection && selection->Worksheet() == sheet && !selection->Rects().empty()) {
+        const host::CellRect& r = selection->Rects().front();
+        worksheet_set_selection(ws, static_cast<lxw_row_t>(r.top - 1), static_cast<lxw_col_t>(r.left - 1),
+                                static_cast<lxw_row_t>(r.bottom - 1), static_cast<lxw_col_t>(r.right - 1));
+      }
+    }
   }
 }
 
@@ -410,19 +441,39 @@ bool IsXmlPart(const std::string& name) {
 /// Writes the final package from the library's: every part is checked and
 /// carried over unchanged, except the sheets whose rows were taken, which
 /// are written anew with their rows in place.
-void Repackage(const std::string& partsPath, std::vector<FileHandle>& rows, ZipPackageWriter& out,
-               const std::string& fileName) {
-  const InflateLimits unlimited{~std::uint64_t{0}, ~std::uint64_t{0}};
-  ZipArchive parts = ZipArchive::OpenFile(partsPath, fileName + " (temporary parts)", unlimited);
+/// With a merge, only the parts of new sheets are written, under their new
+/// names and with their cell formats shifted, and the source's parts follow.
+void Repackage(ZipArchive& parts, std::vector<FileHandle>& rows, ZipPackageWriter& out,
+               const std::string& fileName, const SaveOptions& options, const PackageMerge* merge) {
   auto damaged = [&](const std::string& part) {
     RaiseFileError(kWriteFailed, "cannot write " + fileName + ": the part " + part +
                                      " came out incomplete (is the disk holding the temporary files full?)");
   };
+  // Progress counts the sheet rows copied, which are nearly all of the bytes.
+  std::uint64_t rowBytesTotal = 0, rowBytesDone = 0;
+  for (const FileHandle& f : rows)
+    if (f && std::fseek(f.get(), 0, SEEK_END) == 0) rowBytesTotal += static_cast<std::uint64_t>(std::max(std::ftell(f.get()), 0L));
   for (const ZipEntry& entry : parts.Entries()) {
     std::size_t sheet = 0;
     const bool isSheet = std::sscanf(entry.name.c_str(), "xl/worksheets/sheet%zu.xml", &sheet) == 1 &&
                          entry.name == "xl/worksheets/sheet" + std::to_string(sheet) + ".xml";
     std::FILE* sheetRows = isSheet && sheet >= 1 && sheet <= rows.size() ? rows[sheet - 1].get() : nullptr;
+    std::string name = entry.name;
+    if (merge) {
+      const std::string* newName = merge->NewName(entry.name);
+      if (!newName) continue;
+      name = *newName;
+      if (!sheetRows) {
+        std::string xml = parts.Read(entry.name);
+        if (IsXmlPart(entry.name) && !XmlPartComplete(xml)) damaged(entry.name);
+        if (IsXmlPart(entry.name)) xml = merge->Rewrite(entry.name, std::move(xml));
+        out.BeginPart(name, xml.size());
+        out.Write(xml);
+        out.EndPart();
+        continue;
+      }
+    }
+    const bool shift = merge && merge->IsNewSheet(entry.name);
     if (!IsXmlPart(entry.name) && !sheetRows) {
       out.CopyPart(parts, entry);
       continue;
@@ -443,18 +494,30 @@ void Repackage(const std::string& partsPath, std::vector<FileHandle>& rows, ZipP
     const long rowBytes = std::ftell(sheetRows);
     if (rowBytes < 0) damaged(entry.name);
     std::rewind(sheetRows);
-    out.BeginPart(entry.name, xml.size() + static_cast<std::uint64_t>(rowBytes));
-    out.Write(std::string_view(xml).substr(0, split));
+    // Shifted format indices grow the part by a few bytes per cell at most.
+    out.BeginPart(name, (xml.size() + static_cast<std::uint64_t>(rowBytes)) * (shift ? 2 : 1));
+    out.Write(shift ? merge->ShiftStyles(std::string_view(xml).substr(0, split)) : std::string_view(xml).substr(0, split));
+    std::string carry;  // a tag cut at the end of a piece waits for the next
     std::vector<char> buffer(std::size_t{1} << 18);
     std::uint64_t copied = 0;
     for (;;) {
       const std::size_t n = std::fread(buffer.data(), 1, buffer.size(), sheetRows);
       if (n == 0) break;
       copied += n;
-      out.Write(std::string_view(buffer.data(), n));
+      if (shift) {
+        carry.append(buffer.data(), n);
+        const std::size_t whole = carry.rfind('>') + 1;  // npos + 1 == 0
+        out.Write(merge->ShiftStyles(std::string_view(carry).substr(0, whole)));
+        carry.erase(0, whole);
+      } else {
+        out.Write(std::string_view(buffer.data(), n));
+      }
+      rowBytesDone += n;
+      if (options.progress)
+        options.progress("package", static_cast<double>(rowBytesDone) / static_cast<double>(rowBytesTotal));
     }
-    if (std::ferror(sheetRows) || copied != static_cast<std::uint64_t>(rowBytes)) damaged(entry.name);
-    out.Write(std::string_view(xml).substr(split));
+    if (std::ferror(sheetRows) || copied != static_cast<std::uint64_t>(rowBytes) || !carry.empty()) damaged(entry.name);
+    out.Write(shift ? merge->ShiftStyles(std::string_view(xml).substr(split)) : std::string_view(xml).substr(split));
     out.EndPart();
   }
 }
@@ -515,7 +578,7 @@ void SaveWorkbook(const host::Workbook& book, const std::string& path, const Sav
     lxwOptions.use_zip64 = LXW_TRUE;
     std::unique_ptr<lxw_workbook, WorkbookCloser> wb(workbook_new_opt(parts.Path().c_str(), &lxwOptions));
     if (!wb) RaiseFileError(kWriteFailed, "cannot write " + fileName + ": the workbook cannot be created");
-    XlsxWriter writer(book, app->Formats(), fileName);
+    XlsxWriter writer(book, app->Formats(), fileName, options);
     RowFilesGuard guard(writer.Sheets());
     writer.Write(wb.get());
     for (lxw_worksheet* ws : writer.Sheets()) rows.push_back(TakeRows(ws, fileName));
@@ -525,8 +588,35 @@ void SaveWorkbook(const host::Workbook& book, const std::string& path, const Sav
       RaiseFileError(kWriteFailed, "cannot write " + fileName + ": " + lxw_strerror(closed));
   }
 
+  const InflateLimits unlimited{~std::uint64_t{0}, ~std::uint64_t{0}};
+  ZipArchive written = ZipArchive::OpenFile(parts.Path(), fileName + " (temporary parts)", unlimited);
+  std::optional<ZipArchive> source;
+  std::optional<PackageMerge> merge;
+  const std::string extension = std::filesystem::path(path).extension().string();
+  const bool macroName = ::strcasecmp(extension.c_str(), ".xlsm") == 0;
+  if (!options.keepPackage.empty()) {
+    std::string why;
+    try {
+      source.emplace(ZipArchive::OpenFile(options.keepPackage, FileNameOf(options.keepPackage)));
+      merge = PackageMerge::Plan(*source, written, why);
+    } catch (const std::bad_alloc&) {
+      throw;
+    } catch (const std::exception& e) {
+      why = e.what();  // a source that cannot be read again: the workbook is written from its cells
+    }
+    if (merge && merge->MacroEnabled() && !macroName) {
+      merge.reset();
+      why = "a macro-enabled workbook is kept only in a file named .xlsm";
+    }
+    if (!merge && options.notice) options.notice(why);
+  }
+  // An .xlsm name on a workbook without macros would be refused by the spreadsheet.
+  if (macroName && !(merge && merge->MacroEnabled()))
+    RaiseFileError(kUnsupportedFileType, fileName + ": only a workbook read from a macro-enabled file, kept whole, "
+                                                    "is saved as .xlsm; name the file .xlsx");
   ZipPackageWriter package(out.Descriptor(), fileName);
-  Repackage(parts.Path(), rows, package, fileName);
+  Repackage(written, rows, package, fileName, options, merge ? &*merge : nullptr);
+  if (merge) merge->WriteSource(*source, package);
   package.Finish();
   rows.clear();
 

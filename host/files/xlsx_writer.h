@@ -3,6 +3,7 @@
 // whose series refer to the cells they plot).
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "host/workbook.h"
@@ -13,6 +14,16 @@ struct SaveOptions {
   /// Stream each sheet's rows to the file as they are written instead of
   /// keeping them in memory (strings are then stored inline).
   bool constantMemory = true;
+  /// Told how far the save has come: the stage ("cells", then "package") and
+  /// the fraction of it done, 0 to 1, a few hundred times at most.
+  std::function<void(const char* stage, double fraction)> progress;
+  /// The package the workbook was read from, when its parts are to be kept:
+  /// then every part of it is carried over unchanged and only the sheets the
+  /// package does not have are added (see PackageMerge).
+  std::string keepPackage;
+  /// Told, in a sentence, why the parts of keepPackage could not be kept (the
+  /// workbook is then written from its cells alone).
+  std::function<void(const std::string& why)> notice;
 };
 
 /// Saves book as an .xlsx file at path. Every sheet is written in tab order
@@ -28,6 +39,9 @@ struct SaveOptions {
 /// untouched. Raises kAddinNotWritable for the add-in workbook,
 /// kChartNotWritable for a chart without anchor or series or with series in
 /// another workbook, kCellNotWritable for text longer than 32,767 characters,
+/// kUnsupportedFileType for a path ending in .xlsm unless a macro-enabled
+/// options.keepPackage is kept (a spreadsheet refuses an .xlsm file without
+/// macros, and an .xlsx file with them),
 /// kWriteFailed when the file cannot be written or moved into place.
 void SaveWorkbook(const host::Workbook& book, const std::string& path, const SaveOptions& options = {});
 

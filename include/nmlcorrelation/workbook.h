@@ -18,6 +18,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -110,10 +111,22 @@ class NML_API Host {
   /// beside the installed library or program; empty when it is not there.
   static std::string ExampleFile();
 
+  /// Told how far a save has come: the stage ("cells", then "package") and
+  /// the fraction of it done, 0 to 1.
+  using SaveProgress = std::function<void(const char* stage, double fraction)>;
+
   /// Saves the active workbook, with its charts, as .xlsx. Refuses the file
   /// the workbook was opened from; an existing file is replaced only when the
   /// whole workbook has been written.
-  static void Save(const std::string& path);
+  /// A workbook opened from an .xlsx or .xlsm file is saved as that file's
+  /// package plus the sheets added since (its charts, images, comments,
+  /// names, formats and macros kept unchanged) when the sheets read are
+  /// untouched; otherwise, or when the package cannot be read again, it is
+  /// written from its cells and SaveNote says why.
+  static void Save(const std::string& path, const SaveProgress& progress = {});
+  /// Why the last Save could not keep the parts of the workbook's source
+  /// file; empty when it kept them or had none to keep.
+  static std::string SaveNote();
 };
 
 }  // namespace nml

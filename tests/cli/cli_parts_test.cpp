@@ -1,6 +1,7 @@
 // Options, messages and the text rendering of nmlcorr.
 #include <gtest/gtest.h>
 
+#include "cli/hints.h"
 #include "cli/messages.h"
 #include "cli/options.h"
 #include "cli/report_text.h"
@@ -59,6 +60,21 @@ TEST(Messages, LibraryErrorsKeepTheirDescriptions) {
   EXPECT_EQ(DescribeError(Error(11, {})), "error 11: Division by zero (a variable without variation?)");
   EXPECT_EQ(DescribeError(Error(1004, "Unable to get the FDist property of the WorksheetFunction class")),
             "error 1004: Unable to get the FDist property of the WorksheetFunction class");
+}
+
+TEST(Hints, ForErrorsTheWorkbookCannotExplain) {
+  Options o;
+  HintFacts none;
+  const Error pastLastRow(1004, "Application-defined or object-defined error",
+                          "Line 234 in NMLCorrelation.clsCorrelationOutput.OutputMatrix.FormatCanonicalResults");
+  EXPECT_NE(Hint(pastLastRow, o, none).find("past the last row of the sheet (1,048,576): ask for one section only"),
+            std::string::npos);
+  EXPECT_NE(Hint(Error(ComponentError(6003), {}), o, none).find("past the last row"), std::string::npos);
+  EXPECT_EQ(Hint(Error(1004, "x", "Line 3 in NMLCorrelation.clsCorrelation.Results"), o, none), "");
+  HintFacts counts;
+  counts.missing = prep::MissingSummary{};
+  counts.missing->nonNumericCells = 1;
+  EXPECT_EQ(Hint(Error(ComponentError(6002), "d!$B$3 holds text"), o, counts), "the ranges hold 1 other non-numeric cell");
 }
 
 TEST(DisplayText, NumbersAsTheSheetShowsThem) {

@@ -2,10 +2,12 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -16,8 +18,9 @@ struct Run {
   std::string out;  // standard output and standard error together
 };
 
-Run Nmlcorr(const std::string& args, const fs::path& cwd) {
-  const std::string cmd = "cd '" + cwd.string() + "' && '" NML_CLI "' " + args + " 2>&1";
+// Runs a shell command in cwd, standard error with standard output.
+Run Shell(const std::string& command, const fs::path& cwd) {
+  const std::string cmd = "cd '" + cwd.string() + "' && (" + command + ") 2>&1";
   Run r{-1, {}};
   FILE* p = popen(cmd.c_str(), "r");
   if (!p) return r;
@@ -28,6 +31,27 @@ Run Nmlcorr(const std::string& args, const fs::path& cwd) {
   r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
   return r;
 }
+
+// Runs nmlcorr with args in cwd; redirect says where its output goes, setup
+// is a shell command run first in the same shell ("ulimit -v 35000").
+Run Nmlcorr(const std::string& args, const fs::path& cwd, const std::string& redirect = "2>&1",
+            const std::string& setup = "true") {
+  return Shell("(" + setup + "; '" NML_CLI "' " + args + ") " + redirect, cwd);
+}
+
+void WriteFile(const fs::path& path, const std::string& text) {
+  std::ofstream f(path, std::ios::binary);
+  f << text;
+}
+
+bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+// Nine cases, five of them with a missing value written in a different way;
+// the four complete ones give r(Age, Cholesterol) = 0.8, r(Age, Score) = 0.6
+// and r(Cholesterol, Score) = 0 (worked out by hand and with numpy).
+constexpr const char* kSurvey =
+    "Age (years),\"Cholesterol, total (mg/dL)\",Score\n"
+    "1,1,2\nNA,5,5\n2,3,1\n,7,7\n3,2,4\n4,.,9\n#N/A,8,8\n4,4,3\n-,9,1\n";
 
 class Nmlcorr_ : public ::testing::Test {
  protected:
@@ -89,11 +113,183 @@ TEST_F(Nmlcorr_, ComponentErrorsAreReadable) {
 
 TEST_F(Nmlcorr_, NeverWritesTheInputFile) {
   const auto before = fs::file_size(dir / "savings.csv");
-  fs::copy_file(dir / "savings.csv", dir / "copy.xlsx");
-  const auto r = Nmlcorr("savings.csv -x B1:F51 -o ./savings.csv", dir);
-  EXPECT_EQ(r.status, 1) << r.out;
-  EXPECT_NE(r.out.find("is the input file"), std::string::npos) << r.out;
+  for (const char* args : {"savings.csv -x B1:F51 -o ./savings.csv", "savings.csv -x B1:F51 -o savings.txt"}) {
+    const auto r = Nmlcorr(args, dir);
+    EXPECT_EQ(r.status, 2) << r.out;
+    EXPECT_TRUE(Has(r.out, "is the input file") || Has(r.out, "must end in .xlsx")) << r.out;
+  }
   EXPECT_EQ(fs::file_size(dir / "savings.csv"), before);
+  EXPECT_FALSE(fs::exists(dir / "savings.txt"));
+}
+
+TEST_F(Nmlcorr_, ListwiseDeletionAnalysesTheCompleteCases) {
+  WriteFile(dir / "d.csv", kSurvey);
+  struct Case {
+    const char* args;
+    std::vector<std::string> expected;
+  } cases[] = {
+      {"d.csv -x A:C --headers --missing listwise",
+       {"nmlcorr: used 4 of 9 cases; 5 had missing values", "Variable Range = d (complete cases)!$A$1:$C$5",
+        "Age (years)                      1.0000                      0.8000  0.6000"}},
+      // Names pick and order the columns, and span the used rows.
+      {"d.csv --x-vars 'Score,\"Cholesterol, total (mg/dL)\",d!age (years)' --missing listwise",
+       {"used 4 of 9 cases", "Score                       1.0000                      0.0000  0.6000"}},
+      {"d.csv --x-vars 'Age (years),Score' --missing listwise", {"used 5 of 9 cases; 4 had missing values"}},
+      // Nothing missing: the analysis stays on the user's cells.
+      {"d.csv -x B1:C4 --headers --missing listwise",
+       {"used 3 of 3 cases; none had missing values", "Variable Range = d!$B$1:$C$4"}},
+  };
+  for (const Case& c : cases) {
+    const auto r = Nmlcorr(c.args, dir);
+    EXPECT_EQ(r.status, 0) << c.args << "\n" << r.out;
+    for (const std::string& e : c.expected) EXPECT_TRUE(Has(r.out, e)) << c.args << ": " << e << "\n" << r.out;
+  }
+}
+
+TEST_F(Nmlcorr_, DataProblemsAreNamed) {
+  WriteFile(dir / "d.csv", kSurvey);
+  WriteFile(dir / "t.csv", "a,b\n1,2\n2,x\n3,5\n4,.\n");
+  WriteFile(dir / "semi.csv", "a;b\n1;2\n3;4\n5;7\n");
+  struct Case {
+    const char* args;
+    std::vector<std::string> expected;
+  } cases[] = {
+      {"d.csv -x A:C --headers",
+       {"error 6001: 'd'!$A$3 holds text, not a number",
+        "  hint: the ranges hold 5 missing cells; --missing listwise leaves out the cases with missing values (5)\n"
+        "  source: "}},
+      {"t.csv -x A:B --headers --missing listwise",
+       {"error 6001: 't'!$B$3 holds text, neither a number nor a missing value"}},
+      {"d.csv --x-vars 'Age,Score'",
+       {"error 6151: the sheet d has no column named \"Age\"; its names are (closest first): \"Age (years)\", "
+        "\"Score\""}},
+      {"d.csv --x-vars 'Score,\"Age (years)'", {"error 6150: unclosed quote"}},
+      {"d.csv -m multiple -x B1:B5 -y C1:C4 --headers",
+       {"error 5028", "hint: the X range has 5 rows and the Y range 4"}},
+      {"d.csv -x Nope!A1:B5", {"error 5010", "hint: there is no sheet 'Nope'; the sheets are: d\n"}},
+      {"d.csv -x 'My data!A1:B5'", {"error 5010", "hint: quote a sheet name that holds spaces: \"'My data'!A1:B9\""}},
+      {"d.csv -x B1:C4 --headers --output-range A1", {"error 6004", "hint: add --overwrite"}},
+      {"d.csv -x C1:C2", {"error 6001", "hint: the first row holds names: add --headers"}},
+      {"semi.csv -x A1:B4 --headers", {"hint: the file separates its fields with ';'"}},
+      {"d.csv -x C2:C5,A2:A5 -o nodir/out.xlsx",
+       {"error 6140: cannot write nodir/out.xlsx: its folder does not exist", "hint: the folder /", "/nodir does not exist"}},
+  };
+  for (const Case& c : cases) {
+    const auto r = Nmlcorr(c.args, dir);
+    EXPECT_EQ(r.status, 1) << c.args << "\n" << r.out;
+    for (const std::string& e : c.expected) EXPECT_TRUE(Has(r.out, e)) << c.args << ": " << e << "\n" << r.out;
+    EXPECT_FALSE(fs::exists(dir / "d-report.xlsx")) << c.args;
+  }
+}
+
+TEST_F(Nmlcorr_, AreasOfOneRangeOnTwoSheets) {
+  WriteFile(dir / "d.csv", kSurvey);
+  ASSERT_EQ(Nmlcorr("d.csv -x A:C --headers --missing listwise -q -o two.xlsx", dir).status, 0);
+  const auto r = Nmlcorr("two.xlsx -x \"d!B1:B5,'d (complete cases)'!A1:A5\" --headers -q -o x.xlsx", dir);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(Has(r.out, "error 5010")) << r.out;
+  EXPECT_TRUE(Has(r.out, "hint: the areas of one range must lie on one sheet")) << r.out;
+}
+
+TEST_F(Nmlcorr_, TheWorkbookIsWrittenBeforeTheReportIsPrinted) {
+  // A report of 3,000 score rows overfills a pipe whose reader has gone.
+  std::string big = "a,b,c,d\n";
+  for (int i = 1; i <= 3000; ++i) {
+    for (int v : {i % 17, i % 13, i % 11}) big += std::to_string(v) + ",";
+    big += std::to_string((i * 7) % 19) + "\n";
+  }
+  WriteFile(dir / "big.csv", big);
+  const auto head = Nmlcorr("big.csv -m canonical -x A:B -y C:D --headers --raw --print-scores | head -1", dir);
+  // head's line and nmlcorr's one error line, in either order.
+  const std::string line = "Canonical Correlation Results for:\n";
+  const std::string error = "nmlcorr: error 6140: cannot write the report to standard output: Broken pipe\n";
+  EXPECT_TRUE(head.out == line + error || head.out == error + line) << head.out;
+  EXPECT_GT(fs::file_size(dir / "big-report.xlsx"), 30000u);
+
+  const auto full = Nmlcorr("savings.csv -x B1:F51 --headers -o full.xlsx", dir, "2>&1 >/dev/full");
+  EXPECT_EQ(full.status, 1);
+  EXPECT_EQ(full.out, "nmlcorr: error 6140: cannot write the report to standard output: No space left on device\n");
+  EXPECT_TRUE(fs::exists(dir / "full.xlsx"));
+}
+
+TEST_F(Nmlcorr_, OutOfMemoryIsErrorSeven) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the address sanitizer reserves more address space than the limit allows";
+#endif
+  // 400 variables need about 50 MB; the run gets 35 MB of address space.
+  std::string data;
+  for (int r = 0; r <= 6; ++r)
+    for (int c = 0; c < 400; ++c) {
+      data += c ? "," : (r ? "\n" : "");
+      if (!r) data += 'v';
+      data += std::to_string(r ? (r * 7 + c * c) % 23 : c);
+    }
+  WriteFile(dir / "w.csv", data + "\n");
+  ASSERT_EQ(Nmlcorr("w.csv -x A:OJ --headers -q", dir).status, 0);
+  const auto r = Nmlcorr("w.csv -x A:OJ --headers -q -o small.xlsx", dir, "2>&1", "ulimit -v 35000");
+  EXPECT_EQ(r.status, 1) << r.out;
+  EXPECT_EQ(r.out.rfind("nmlcorr: error 7: Out of memory\n", 0), 0u) << r.out;
+  EXPECT_FALSE(fs::exists(dir / "small.xlsx"));
+}
+
+TEST_F(Nmlcorr_, TheWorkbookOpensOnTheReport) {
+  if (std::system("/usr/bin/python3 -c 'import openpyxl' > /dev/null 2>&1") != 0) GTEST_SKIP() << "no openpyxl";
+  ASSERT_EQ(Nmlcorr("savings.csv -m canonical -x C1:D51 -y B1:B51,E1:F51 --headers --raw -q -o v.xlsx", dir).status, 0);
+  // openpyxl, an independent reader: the active sheet, its selection, the
+  // page setup, and the font sizes of main titles, a table title and a number.
+  const auto r = Shell(
+      "/usr/bin/python3 -c \"import openpyxl; b = openpyxl.load_workbook('v.xlsx'); s = b.active; "
+      "print(s.title, s.sheet_view.selection[0].sqref, s.sheet_properties.pageSetUpPr.fitToPage, "
+      "s.page_setup.fitToWidth or 1, s.page_setup.fitToHeight, "
+      "[(c, s[c].value, s[c].font.sz) for c in ('A1', 'A5', 'A28', 'B7')])\"",
+      dir);
+  EXPECT_TRUE(Has(r.out, "Sheet2 A1 True 1 0 [('A1', 'Canonical Correlation Results for:', 14.0), ")) << r.out;
+  EXPECT_TRUE(Has(r.out, "('A5', 'Correlation Matrix (r)', 11.0), ('A28', 'Raw Results', 14.0), ('B7', 1, 11.0)]"))
+      << r.out;
+}
+
+TEST_F(Nmlcorr_, ProgressOnATerminal) {
+  if (std::system("script --version > /dev/null 2>&1") != 0) GTEST_SKIP() << "no script(1) to give nmlcorr a terminal";
+  std::string rows = "a,b\n";
+  for (int i = 0; i < 20000; ++i) rows += std::to_string(i % 7) + "," + std::to_string(i * i % 11) + "\n";
+  WriteFile(dir / "rows.csv", rows);
+  const auto r = Shell("script -qec \"'" NML_CLI "' rows.csv -x A:B --headers -q\" /dev/null | tr '\\r' '\\n'", dir);
+  EXPECT_TRUE(Has(r.out, "nmlcorr: writing rows-report.xlsx ... cells 5")) << r.out;
+  EXPECT_TRUE(Has(r.out, "nmlcorr: writing rows-report.xlsx ... package 100%")) << r.out;
+  EXPECT_TRUE(fs::exists(dir / "rows-report.xlsx"));
+}
+
+TEST_F(Nmlcorr_, TerminalOutputFitsItsWidth) {
+  // Twelve variables of long names: the matrices go in blocks of at most 80
+  // columns, each with the row names.
+  std::string wide;
+  for (int c = 0; c < 12; ++c) {
+    wide += c ? ",variable_" : "variable_";
+    wide += static_cast<char>('a' + c);
+  }
+  for (int r = 1; r <= 6; ++r)
+    for (int c = 0; c < 12; ++c) {
+      wide += c ? "," : "\n";
+      wide += std::to_string((r * (c + 3)) % 7 + r * c);
+    }
+  wide += "\n";
+  WriteFile(dir / "wide.csv", wide);
+  const auto r = Nmlcorr("wide.csv -x A:L --headers", dir);
+  ASSERT_EQ(r.status, 0) << r.out;
+  std::size_t longest = 0, rowNames = 0, pos = 0;
+  for (std::size_t end; (end = r.out.find('\n', pos)) != std::string::npos; pos = end + 1) {
+    longest = std::max(longest, end - pos);
+    if (r.out.compare(pos, 10, "variable_l") == 0) ++rowNames;
+  }
+  EXPECT_LE(longest, 80u);
+  EXPECT_GE(rowNames, 6u);  // three matrices, each in at least two blocks
+  EXPECT_TRUE(Has(r.out, "variable_l")) << r.out;
+
+  const auto scores = Nmlcorr("savings.csv -m canonical -x C1:D51 -y B1:B51,E1:F51 --headers --raw", dir);
+  EXPECT_TRUE(Has(scores.out, "Canonical Variates: 50 cases, in the workbook (--print-scores prints them)"))
+      << scores.out;
+  const auto printed = Nmlcorr("savings.csv -m canonical -x C1:D51 -y B1:B51,E1:F51 --headers --raw --print-scores", dir);
+  EXPECT_TRUE(Has(printed.out, "Case      CVS1 1")) << printed.out;
 }
 
 TEST_F(Nmlcorr_, FailedRunLeavesAnExistingOutputAlone) {

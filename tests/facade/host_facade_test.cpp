@@ -2,6 +2,7 @@
 // sourced, blocks in and out unchanged, and a report found, saved and read back.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
 #include <filesystem>
 #include <functional>
@@ -141,6 +142,41 @@ TEST_F(HostFacade, CanonicalReportIsFoundSavedAndReadBack) {
       EXPECT_NEAR(got.ToDouble(), want.ToDouble(), 1e-15 * std::fabs(want.ToDouble())) << i;
     else
       EXPECT_EQ(got, want) << i;
+  }
+  // The report header is a main title in a larger font, "Correlation Matrix
+  // (r)" a table title in the default one, after the file's round trip.
+  const std::vector<CellStyle> titles = Host::Styles("Sheet2", 1, 1, 5, 1);
+  EXPECT_EQ(titles[0].fontSize, 14);
+  EXPECT_EQ(back.At(4, 0), Variant("Correlation Matrix (r)"));
+  EXPECT_EQ(titles[4].fontSize, 0);
+  EXPECT_TRUE(titles[0].bold && titles[4].bold);
+
+  // Saved again with a sheet added, the workbook keeps its file's parts
+  // unless a sheet read from it, or the file itself, changed since.
+  struct Case {
+    const char* what;
+    std::function<void()> change;
+    const char* note;  // in SaveNote; empty for none
+  };
+  const Case cases[] = {
+      {"untouched", [] {}, ""},
+      {"a cell of a read sheet", [] { Host::PutValues("savings", CellBlock{60, 1, 1, 1, {Variant(1.0)}}); },
+       "the sheet \"savings\" was changed"},
+      {"the file rewritten", [&] { fs::last_write_time(saved, fs::last_write_time(saved) + std::chrono::seconds(5)); },
+       "changed or removed since it was read"},
+  };
+  for (const Case& c : cases) {
+    Host::Reset();
+    Host::Open(saved);
+    Host::AddSheet("Extra");
+    c.change();
+    Host::Save((dir / "again.xlsx").string());
+    const std::string note = Host::SaveNote();
+    EXPECT_EQ(note.empty(), std::string(c.note).empty()) << c.what << ": " << note;
+    EXPECT_NE(note.find(c.note), std::string::npos) << c.what << ": " << note;
+    Host::Reset();
+    Host::Open((dir / "again.xlsx").string());
+    EXPECT_EQ(Host::Sheets(), (std::vector<std::string>{"savings", "Sheet2", "Extra"})) << c.what;
   }
   fs::remove_all(dir);
 }

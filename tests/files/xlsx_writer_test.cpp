@@ -70,7 +70,7 @@ TEST_F(WriterTest, ValuesFormulasAndSheetNamesSurviveARoundTripInBothWritingMode
   report_->Store().Set(1, 1, Variant("shared"));
   report_->Store().Set(2, 1, Variant("shared"));
   for (bool streaming : {true, false}) {
-    const auto back = SaveAndRead(streaming ? "stream.xlsx" : "memory.xlsx", SaveOptions{streaming});
+    const auto back = SaveAndRead(streaming ? "stream.xlsx" : "memory.xlsx", SaveOptions{streaming, {}, {}, {}});
     ASSERT_EQ(back->SheetList().size(), 2u);
     EXPECT_EQ(back->SheetList()[0]->Name(), "It's data");
     EXPECT_EQ(back->SheetList()[1]->Name(), "Report");
@@ -386,7 +386,7 @@ TEST_F(WriterTest, TextXmlCannotHoldIsEscapedOrReplaced) {
   maker.Title = "T\x01\xEF\xBF\xBE";
   maker.Build();
   for (const bool streaming : {true, false}) {  // inline strings, shared strings
-    const auto back = SaveAndRead(streaming ? "ctl.xlsx" : "ctl-shared.xlsx", SaveOptions{streaming});
+    const auto back = SaveAndRead(streaming ? "ctl.xlsx" : "ctl-shared.xlsx", SaveOptions{streaming, {}, {}, {}});
     for (std::size_t i = 0; i < texts.size(); ++i)
       EXPECT_EQ(back->SheetList()[1]->Store().Get(static_cast<std::int32_t>(i) + 1, 3), Variant(texts[i])) << i;
     EXPECT_EQ(back->SheetList()[1]->Name(), "Ctl\xEF\xBF\xBD\xEF\xBF\xBD");
