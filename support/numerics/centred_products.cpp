@@ -83,52 +83,77 @@ struct Sums {
 };
 
 // Copies rows [r0, r0 + count) of m, centred, into z row by row (m.cols
-// contiguous values per case).
-void FillRowMajor(const Operand& m, std::size_t n, std::size_t r0, std::size_t count, double* z) {
+// contiguous values per case): z + zLow is x - centre exactly.
+void FillRowMajor(const Operand& m, std::size_t n, std::size_t r0, std::size_t count, double* z, double* zLow) {
   const std::size_t k = static_cast<std::size_t>(m.cols);
   for (std::size_t i = 0; i < k; ++i) {
     const double* col = m.data + i * n + r0;
     const double centre = m.centre[i];
-    for (std::size_t r = 0; r < count; ++r) z[r * k + i] = col[r] - centre;
+    for (std::size_t r = 0; r < count; ++r) TwoSum(col[r], -centre, z[r * k + i], zLow[r * k + i]);
   }
 }
 
-void CompensatedColumnSums(const Operand& m, std::size_t n, std::vector<DD>& sums, std::vector<DD>& squares) {
-  sums.resize(static_cast<std::size_t>(m.cols));
-  squares.resize(static_cast<std::size_t>(m.cols));
-  for (std::size_t i = 0; i < static_cast<std::size_t>(m.cols); ++i)
-    CompensatedShiftedSums(m.data + i * n, n, m.centre[i], sums[i], squares[i]);
+// Sums of the exactly centred values of every column and of their squares,
+// both as double-doubles.
+void ExactCentredSums(const Operand& m, std::size_t n, std::vector<DD>& sums, std::vector<DD>& squares) {
+  const std::size_t k = static_cast<std::size_t>(m.cols);
+  sums.assign(k, DD{});
+  squares.assign(k, DD{});
+  for (std::size_t i = 0; i < k; ++i) {
+    const double* col = m.data + i * n;
+    const double centre = m.centre[i];
+    double s = 0.0, c = 0.0, q = 0.0, qc = 0.0;
+    for (std::size_t r = 0; r < n; ++r) {
+      double z, zl, t, e, p, pe;
+      TwoSum(col[r], -centre, z, zl);
+      TwoSum(s, z, t, e);
+      s = t;
+      c += e + zl;
+      TwoProduct(z, z, p, pe);
+      TwoSum(q, p, t, e);
+      q = t;
+      qc += e + pe + 2.0 * z * zl;
+    }
+    TwoSum(s, c, sums[i].hi, sums[i].lo);
+    TwoSum(q, qc, squares[i].hi, squares[i].lo);
+  }
 }
 
-// Small problems: every product of centred values accumulated error-free.
+// Small problems: every product of exactly centred values accumulated
+// error-free (the low parts of the centred values take part in the cross
+// terms), so each sum is as accurate as if formed in twice the working
+// precision from the data as given.
 void CompensatedProducts(const Operand& a, const Operand& b, bool symmetric, std::size_t n, Sums& out) {
   const std::size_t ka = static_cast<std::size_t>(a.cols);
   const std::size_t kb = static_cast<std::size_t>(b.cols);
-  CompensatedColumnSums(a, n, out.sumA, out.squaresA);
+  ExactCentredSums(a, n, out.sumA, out.squaresA);
   if (symmetric) {
     out.sumB = out.sumA;
     out.squaresB = out.squaresA;
   } else {
-    CompensatedColumnSums(b, n, out.sumB, out.squaresB);
+    ExactCentredSums(b, n, out.sumB, out.squaresB);
   }
   std::vector<double> s(ka * kb, 0.0);
   std::vector<double> c(ka * kb, 0.0);
   const std::size_t block = 128;
-  std::vector<double> za(block * ka);
-  std::vector<double> zb(symmetric ? 0 : block * kb);
+  std::vector<double> za(block * ka), zaLow(block * ka);
+  std::vector<double> zb(symmetric ? 0 : block * kb), zbLow(symmetric ? 0 : block * kb);
   for (std::size_t r0 = 0; r0 < n; r0 += block) {
     const std::size_t count = std::min(block, n - r0);
-    FillRowMajor(a, n, r0, count, za.data());
-    if (!symmetric) FillRowMajor(b, n, r0, count, zb.data());
+    FillRowMajor(a, n, r0, count, za.data(), zaLow.data());
+    if (!symmetric) FillRowMajor(b, n, r0, count, zb.data(), zbLow.data());
     const double* zbData = symmetric ? za.data() : zb.data();
+    const double* zbLowData = symmetric ? zaLow.data() : zbLow.data();
     for (std::size_t r = 0; r < count; ++r) {
       const double* zr = za.data() + r * ka;
+      const double* zrLow = zaLow.data() + r * ka;
       const double* wr = zbData + r * kb;
+      const double* wrLow = zbLowData + r * kb;
       // Column j of the result gathers z_i * w_j over i; a symmetric result
       // needs only i <= j.
       for (std::size_t j = 0; j < kb; ++j)
-        AccumulateProducts<false, false>(zr, nullptr, wr[j], 0.0, s.data() + j * ka, c.data() + j * ka,
-                                         symmetric ? j + 1 : ka);
+        AccumulateProducts<true, true>(zr, zrLow, wr[j], wrLow[j], s.data() + j * ka, c.data() + j * ka,
+                                       symmetric ? j + 1 : ka);
     }
   }
   out.cross.resize(ka * kb);
@@ -291,18 +316,19 @@ CentredProducts CentredCrossProducts(const Matrix& a, const Matrix* b, bool want
   }
 
   const double count = static_cast<double>(n);
-  std::vector<double> sumA(ka), sumB(kb);
-  for (std::size_t i = 0; i < ka; ++i) sumA[i] = Round(sums.sumA[i]);
-  for (std::size_t j = 0; j < kb; ++j) sumB[j] = Round(sums.sumB[j]);
+  result.crossLow.assign(ka * kb, 0.0);
   for (std::size_t j = 0; j < kb; ++j) {
     for (std::size_t i = 0; i < ka; ++i) {
       if (symmetric && i > j) continue;
-      const double v =
-          i == j && symmetric
-              ? std::max(Round(Add(sums.cross[i + j * ka], Negate(OwnCorrection(sums.sumA[i], count)))), 0.0)
-              : Round(Add(sums.cross[i + j * ka], -(sumA[i] * sumB[j]) / count));
-      result.cross[i + j * ka] = v;
-      if (symmetric) result.cross[j + i * ka] = v;
+      DD v = Add(sums.cross[i + j * ka], Negate(Div(Mul(sums.sumA[i], sums.sumB[j]), count)));
+      // A sum of squares is never negative.
+      if (i == j && symmetric && v.hi < 0.0) v = DD{};
+      result.cross[i + j * ka] = v.hi;
+      result.crossLow[i + j * ka] = v.lo;
+      if (symmetric) {
+        result.cross[j + i * ka] = v.hi;
+        result.crossLow[j + i * ka] = v.lo;
+      }
     }
   }
   if (wantSquares) {

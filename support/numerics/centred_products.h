@@ -22,6 +22,8 @@ struct CentredProducts {
   std::int32_t cols = 0;  // columns of b
   /// rows x cols, column-major: sum over cases of (a_i - mean a_i)(b_j - mean b_j).
   std::vector<double> cross;
+  /// The rest of each entry's double-double value: cross + crossLow.
+  std::vector<double> crossLow;
   /// Centred sums of squares of a's and of b's columns, when asked for.
   std::vector<double> squaresA;
   std::vector<double> squaresB;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <memory>
 #include <string>
 
 #include "support/support_errors.h"
@@ -95,9 +96,18 @@ Matrix MatrixOps::CrossProducts(const Matrix& a, const Matrix& b) const {
   detail::RequireAllocated(b, "CrossProducts", "second matrix");
   RequireSameRows(a, b, "CrossProducts");
   RequireCases(a, 1, "CrossProducts");
-  const CentredProducts p = detail::CentredCrossProducts(a, SameMatrix(a, b) ? nullptr : &b, false, "CrossProducts");
+  const bool same = SameMatrix(a, b);
+  const CentredProducts p = detail::CentredCrossProducts(a, same ? nullptr : &b, false, "CrossProducts");
   Matrix result = Array<double>::Matrix(p.rows, p.cols);
   std::copy(p.cross.begin(), p.cross.end(), result.Data());
+  if (result.Size() <= detail::ExtendedRecords::kMaxElements) {
+    auto record = std::make_shared<detail::ExtendedRecord>();
+    record->hi = result;
+    record->lo = Array<double>::Matrix(p.rows, p.cols);
+    std::copy(p.crossLow.begin(), p.crossLow.end(), record->lo.Data());
+    record->symmetric = same;
+    records_.Remember(std::move(record));
+  }
   return result;
 }
 
