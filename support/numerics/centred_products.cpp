@@ -36,9 +36,11 @@
 #include <cstddef>
 #include <string>
 
+#include "support/numerics/block_kernels.h"
 #include "support/numerics/compensated.h"
 #include "support/numerics/eigen_includes.h"
 #include "support/numerics/matrix_checks.h"
+#include "support/numerics/parallel.h"
 
 namespace nml::support::detail {
 
@@ -160,24 +162,28 @@ void CompensatedProducts(const Operand& a, const Operand& b, bool symmetric, std
   for (std::size_t k = 0; k < ka * kb; ++k) TwoSum(s[k], c[k], out.cross[k].hi, out.cross[k].lo);
 }
 
-// Large problems: blocks of centred rows multiplied by Eigen, block results
-// summed in double-double.
+// Large problems: blocks of centred rows multiplied by the block kernels,
+// block results summed in double-double. The rows are cut into chunks whose
+// size depends only on the problem's shape; each chunk is summed on its own
+// (on whichever thread takes it) and the chunks' sums are added in chunk
+// order, so the result does not depend on the number of threads.
 void BlockedProducts(const Operand& a, const Operand& b, bool symmetric, std::size_t n, Sums& out) {
   const Eigen::Index ka = a.cols;
   const Eigen::Index kb = b.cols;
   // About half a megabyte of scratch: the block stays in the second-level
-  // cache while Eigen multiplies it.
+  // cache while it is multiplied.
   const Eigen::Index width = symmetric ? ka : ka + kb;
   Eigen::Index block = std::clamp<Eigen::Index>(65536 / std::max<Eigen::Index>(width, 1), 64, 4096);
   block = std::min<Eigen::Index>(block, static_cast<Eigen::Index>(n));
-  Eigen::MatrixXd za(block, ka);
-  Eigen::MatrixXd zb(symmetric ? 0 : block, symmetric ? 0 : kb);
-  Eigen::MatrixXd product(ka, kb);
-  out.cross.assign(static_cast<std::size_t>(ka * kb), DD{});
-  out.sumA.assign(static_cast<std::size_t>(ka), DD{});
-  out.squaresA.assign(static_cast<std::size_t>(ka), DD{});
-  out.sumB.assign(static_cast<std::size_t>(kb), DD{});
-  out.squaresB.assign(static_cast<std::size_t>(kb), DD{});
+  const std::size_t blockRows = static_cast<std::size_t>(block);
+  // Chunks of at least 32768 rows, and few enough that their sums stay
+  // within 64 MB.
+  const std::size_t partialBytes = static_cast<std::size_t>(ka * kb + 2 * (ka + kb)) * sizeof(DD);
+  const std::size_t maxChunks = std::max<std::size_t>(1, (std::size_t{64} << 20) / partialBytes);
+  std::size_t chunkRows = blockRows * std::max<std::size_t>(1, 32768 / blockRows);
+  while ((n + chunkRows - 1) / chunkRows > maxChunks) chunkRows *= 2;
+  const std::size_t chunks = (n + chunkRows - 1) / chunkRows;
+  const BlockKernels& kernels = Kernels();
 
   auto fill = [n](const Operand& m, std::size_t r0, Eigen::Index count, Eigen::MatrixXd& z) {
     for (Eigen::Index i = 0; i < m.cols; ++i) {
@@ -194,30 +200,52 @@ void BlockedProducts(const Operand& a, const Operand& b, bool symmetric, std::si
     }
   };
 
-  for (std::size_t r0 = 0; r0 < n; r0 += static_cast<std::size_t>(block)) {
-    const Eigen::Index count = std::min<Eigen::Index>(block, static_cast<Eigen::Index>(n - r0));
-    fill(a, r0, count, za);
-    const auto zaBlock = za.topRows(count);
-    addSums(zaBlock, out.sumA, out.squaresA, !symmetric);
-    if (symmetric) {
-      product.setZero();
-      product.selfadjointView<Eigen::Lower>().rankUpdate(zaBlock.transpose());
-      for (Eigen::Index j = 0; j < ka; ++j)
-        for (Eigen::Index i = j; i < ka; ++i) {
-          // Lower triangle of the block product into the upper triangle.
-          DD& d = out.cross[static_cast<std::size_t>(j + i * ka)];
-          d = Add(d, product(i, j));
+  std::vector<Sums> partial(chunks);
+  ParallelFor(chunks, [&](std::size_t c) {
+    Sums& s = partial[c];
+    s.cross.assign(static_cast<std::size_t>(ka * kb), DD{});
+    s.sumA.assign(static_cast<std::size_t>(ka), DD{});
+    s.squaresA.assign(static_cast<std::size_t>(ka), DD{});
+    s.sumB.assign(static_cast<std::size_t>(kb), DD{});
+    s.squaresB.assign(static_cast<std::size_t>(kb), DD{});
+    Eigen::MatrixXd za(block, ka);
+    Eigen::MatrixXd zb(symmetric ? 0 : block, symmetric ? 0 : kb);
+    Eigen::MatrixXd product(ka, kb);
+    const std::size_t end = std::min(n, (c + 1) * chunkRows);
+    for (std::size_t r0 = c * chunkRows; r0 < end; r0 += blockRows) {
+      const Eigen::Index count = static_cast<Eigen::Index>(std::min(blockRows, end - r0));
+      fill(a, r0, count, za);
+      addSums(za.topRows(count), s.sumA, s.squaresA, !symmetric);
+      if (symmetric) {
+        kernels.selfProduct(za.data(), block, count, ka, product.data());
+        for (Eigen::Index j = 0; j < ka; ++j)
+          for (Eigen::Index i = j; i < ka; ++i) {
+            // Lower triangle of the block product into the upper triangle.
+            DD& d = s.cross[static_cast<std::size_t>(j + i * ka)];
+            d = Add(d, product(i, j));
+          }
+      } else {
+        fill(b, r0, count, zb);
+        kernels.crossProduct(za.data(), block, zb.data(), block, count, ka, kb, product.data());
+        addSums(zb.topRows(count), s.sumB, s.squaresB, true);
+        for (Eigen::Index k = 0; k < ka * kb; ++k) {
+          DD& d = s.cross[static_cast<std::size_t>(k)];
+          d = Add(d, product.data()[k]);
         }
-    } else {
-      fill(b, r0, count, zb);
-      const auto zbBlock = zb.topRows(count);
-      product.noalias() = zaBlock.transpose() * zbBlock;
-      addSums(zbBlock, out.sumB, out.squaresB, true);
-      for (Eigen::Index k = 0; k < ka * kb; ++k) {
-        DD& d = out.cross[static_cast<std::size_t>(k)];
-        d = Add(d, product.data()[k]);
       }
     }
+  });
+
+  out = std::move(partial[0]);
+  for (std::size_t c = 1; c < chunks; ++c) {
+    auto addInto = [](std::vector<DD>& to, const std::vector<DD>& from) {
+      for (std::size_t k = 0; k < to.size(); ++k) to[k] = Add(to[k], from[k]);
+    };
+    addInto(out.cross, partial[c].cross);
+    addInto(out.sumA, partial[c].sumA);
+    addInto(out.squaresA, partial[c].squaresA);
+    addInto(out.sumB, partial[c].sumB);
+    addInto(out.squaresB, partial[c].squaresB);
   }
   if (symmetric) {
     for (Eigen::Index i = 0; i < ka; ++i) out.squaresA[static_cast<std::size_t>(i)] =
@@ -254,9 +282,17 @@ std::vector<double> ColumnMeans(const Matrix& m, std::string_view operation, std
   const std::int32_t k = ColsOf(m);
   std::vector<double> means(static_cast<std::size_t>(k), 0.0);
   if (n == 0) return means;
+  // Columns in parallel; a column whose mean is not finite is then dealt
+  // with in column order, so that the error names the first such cell.
+  const std::size_t columnsPerTask = std::max<std::size_t>(1, kColumnTaskValues / n);
+  ParallelFor((static_cast<std::size_t>(k) + columnsPerTask - 1) / columnsPerTask, [&](std::size_t task) {
+    const std::size_t last = std::min<std::size_t>(static_cast<std::size_t>(k), (task + 1) * columnsPerTask);
+    for (std::size_t j = task * columnsPerTask; j < last; ++j) means[j] = CompensatedMean(m.Data() + j * n, n);
+  });
   for (std::int32_t j = 0; j < k; ++j)
-    means[static_cast<std::size_t>(j)] =
-        ColumnMean(m.Data() + static_cast<std::size_t>(j) * n, n, operation, argument, j + 1);
+    if (!std::isfinite(means[static_cast<std::size_t>(j)]))
+      means[static_cast<std::size_t>(j)] =
+          ColumnMean(m.Data() + static_cast<std::size_t>(j) * n, n, operation, argument, j + 1);
   return means;
 }
 

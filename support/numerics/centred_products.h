@@ -3,6 +3,7 @@
 // CorrelationMatrix and CrossCorrelations.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 #include <vector>
@@ -40,5 +41,9 @@ CentredProducts CentredCrossProducts(const Matrix& a, const Matrix* b, bool want
 /// accumulated entirely with error-free transformations; larger problems
 /// take the blocked matrix-product path.
 inline constexpr double kCompensatedCrossWork = 4.0e6;
+
+/// Values (rows times columns) per task when columns are processed in
+/// parallel: enough that a task outweighs the cost of handing it out.
+inline constexpr std::size_t kColumnTaskValues = 65536;
 
 }  // namespace nml::support::detail

@@ -8,11 +8,13 @@
 #include <string>
 
 #include "support/support_errors.h"
+#include "support/numerics/block_kernels.h"
 #include "support/numerics/compensated.h"
 #include "support/numerics/double_double_linear.h"
 #include "support/numerics/eigen_includes.h"
 #include "support/numerics/matrix_checks.h"
 #include "support/numerics/matrix_ops.h"
+#include "support/numerics/parallel.h"
 
 namespace nml::support {
 
@@ -213,19 +215,24 @@ Matrix MatrixOps::Multiply(const Matrix& a, const Matrix& b) const {
     records_.Remember(MakeRecord(result, std::move(lo), symmetric, ra, rb));
     return result;
   }
-  // Row blocks, so that each block of the result is checked while it is
-  // still in cache.
+  // Row blocks, in parallel, each checked while it is still in cache. Every
+  // element comes from one block's product alone, so the thread count does
+  // not change it.
   Matrix result = Array<double>::Unset(m, n);  // every element is written below
-  const detail::ConstView av = detail::ViewOf(a);
-  const detail::ConstView bv = detail::ViewOf(b);
-  detail::View rv = detail::ViewOf(result);
-  constexpr Eigen::Index kRows = 2048;
-  for (Eigen::Index r0 = 0; r0 < m; r0 += kRows) {
-    const Eigen::Index count = std::min<Eigen::Index>(kRows, m - r0);
-    auto block = rv.middleRows(r0, count);
-    block.noalias() = av.middleRows(r0, count) * bv;
-    if (!block.allFinite()) RaiseNonFiniteProduct(a, b);
-  }
+  constexpr std::size_t kRows = 2048;
+  const std::size_t rows = static_cast<std::size_t>(m);
+  const detail::BlockKernels& kernels = detail::Kernels();
+  std::vector<char> overflow((rows + kRows - 1) / kRows, 0);
+  detail::ParallelFor(overflow.size(), [&](std::size_t blockIndex) {
+    const std::size_t r0 = blockIndex * kRows;
+    const std::size_t count = std::min(kRows, rows - r0);
+    double* out = result.Data() + r0;
+    kernels.product(a.Data() + r0, m, static_cast<detail::Index>(count), p, b.Data(), n, out, m);
+    for (std::int32_t j = 0; j < n; ++j)
+      if (!detail::AllFinite(out + static_cast<std::size_t>(j) * rows, count)) overflow[blockIndex] = 1;
+  });
+  for (const char bad : overflow)
+    if (bad) RaiseNonFiniteProduct(a, b);
   return result;
 }
 

@@ -11,6 +11,7 @@
 #include "support/numerics/compensated.h"
 #include "support/numerics/matrix_checks.h"
 #include "support/numerics/matrix_ops.h"
+#include "support/numerics/parallel.h"
 
 namespace nml::support {
 
@@ -70,19 +71,26 @@ void MatrixOps::ColumnDescriptives(const Matrix& data, Array<double>& means, Arr
   Array<double> outSds = Array<double>::Vector(k);
   Array<double> outSes = Array<double>::Vector(k);
   Array<double> outNs = Array<double>::Vector(k);
-  for (std::int32_t j = 0; j < k; ++j) {
-    const double mean = centre[static_cast<std::size_t>(j)];
-    detail::DD sum, squares;
-    detail::CompensatedShiftedSums(data.Data() + static_cast<std::size_t>(j) * n, n, mean, sum, squares);
-    const detail::DD m2 = detail::Add(squares, detail::Negate(detail::Div(detail::Mul(sum, sum), count)));
-    const double variance = std::max(detail::Round(detail::Div(m2, count - 1.0)), 0.0);
-    const double sd = std::sqrt(variance);
-    if (!std::isfinite(sd)) detail::RaiseOverflow("ColumnDescriptives");
-    outMeans(j + 1) = mean + detail::Round(detail::Div(sum, count));
-    outSds(j + 1) = sd;
-    outSes(j + 1) = sd / std::sqrt(count);
-    outNs(j + 1) = count;
-  }
+  // Columns in parallel (each column's figures come from that column alone).
+  const std::size_t perTask = std::max<std::size_t>(1, detail::kColumnTaskValues / n);
+  const std::size_t columns = static_cast<std::size_t>(k);
+  detail::ParallelFor((columns + perTask - 1) / perTask, [&](std::size_t task) {
+    for (std::size_t c = task * perTask; c < std::min(columns, (task + 1) * perTask); ++c) {
+      const std::int32_t j = static_cast<std::int32_t>(c);
+      const double mean = centre[c];
+      detail::DD sum, squares;
+      detail::CompensatedShiftedSums(data.Data() + c * n, n, mean, sum, squares);
+      const detail::DD m2 = detail::Add(squares, detail::Negate(detail::Div(detail::Mul(sum, sum), count)));
+      const double variance = std::max(detail::Round(detail::Div(m2, count - 1.0)), 0.0);
+      const double sd = std::sqrt(variance);
+      outMeans(j + 1) = mean + detail::Round(detail::Div(sum, count));
+      outSds(j + 1) = sd;
+      outSes(j + 1) = sd / std::sqrt(count);
+      outNs(j + 1) = count;
+    }
+  });
+  for (std::int32_t j = 1; j <= k; ++j)
+    if (!std::isfinite(outSds(j))) detail::RaiseOverflow("ColumnDescriptives");
   means = std::move(outMeans);
   sds = std::move(outSds);
   ses = std::move(outSes);
