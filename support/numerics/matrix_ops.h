@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "nmlcorrelation/array.h"
+#include "support/numerics/data_records.h"
 #include "support/numerics/extended_records.h"
 #include "nmlcorrelation/variant.h"
 
@@ -53,7 +54,11 @@ class MatrixOps {
   /// A constant column gives 0 off the diagonal (and 1 on it).
   Matrix CorrelationMatrix(const Matrix& a, std::int32_t option) const;
   /// Pearson correlations of a's columns (rows) with b's columns (columns),
-  /// within [-1, 1]; a constant column gives 0. Needs two or more rows.
+  /// within [-1, 1]; a constant column gives 0. Needs two or more rows. When
+  /// b is a product s * B this object formed and the cross-products of a with
+  /// s, of s and of a are known from earlier calls, they give the result
+  /// exactly (cov = S_as B, var b_j = (B' S_ss B)_jj) without a pass over
+  /// the data.
   Matrix CrossCorrelations(const Matrix& a, const Matrix& b) const;
 
   /// a * b (a's column count must equal b's row count, else kShapeMismatch).
@@ -112,6 +117,12 @@ class MatrixOps {
   /// (see extended_records.h): the operations continue from them when given
   /// those results back.
   mutable detail::ExtendedRecords records_;
+  /// The cross-products and products of large data matrices formed so far
+  /// (see data_records.h), from which CrossCorrelations of a data matrix with
+  /// a product of data and coefficients follows without a pass over the data.
+  mutable detail::DataRecords data_;
+
+  bool CorrelationsFromProducts(const Matrix& a, const Matrix& b, Matrix& r) const;
 };
 
 }  // namespace nml::support

@@ -213,6 +213,7 @@ Matrix MatrixOps::Multiply(const Matrix& a, const Matrix& b) const {
     Matrix result = Split(out, m, n, lo);
     if (!detail::AllFinite(result.Data(), result.Size())) RaiseNonFiniteProduct(a, b);
     records_.Remember(MakeRecord(result, std::move(lo), symmetric, ra, rb));
+    if (result.Size() >= 65536) data_.RememberProduct(detail::SignatureOf(a), detail::SignatureOf(result), b);
     return result;
   }
   // Row blocks, in parallel, each checked while it is still in cache. Every
@@ -233,6 +234,7 @@ Matrix MatrixOps::Multiply(const Matrix& a, const Matrix& b) const {
   });
   for (const char bad : overflow)
     if (bad) RaiseNonFiniteProduct(a, b);
+  if (result.Size() >= 65536) data_.RememberProduct(detail::SignatureOf(a), detail::SignatureOf(result), b);
   return result;
 }
 

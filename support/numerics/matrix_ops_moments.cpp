@@ -47,6 +47,9 @@ double Correlation(double cross, double squaresI, double squaresJ) {
   return std::clamp(r, -1.0, 1.0);
 }
 
+// Data matrices from this many values on are remembered by their signature.
+bool IsLargeData(const Matrix& m) { return m.Size() >= 65536; }
+
 bool SameMatrix(const Matrix& a, const Matrix& b) {
   return &a == &b || (a.Data() == b.Data() && a.Rank() == b.Rank() && a.Rows() == b.Rows() && a.Cols() == b.Cols());
 }
@@ -108,6 +111,7 @@ Matrix MatrixOps::CrossProducts(const Matrix& a, const Matrix& b) const {
   const CentredProducts p = detail::CentredCrossProducts(a, same ? nullptr : &b, false, "CrossProducts");
   Matrix result = Array<double>::Matrix(p.rows, p.cols);
   std::copy(p.cross.begin(), p.cross.end(), result.Data());
+  if (IsLargeData(a) || IsLargeData(b)) data_.RememberCross(detail::SignatureOf(a), detail::SignatureOf(b), result);
   if (result.Size() <= detail::ExtendedRecords::kMaxElements) {
     auto record = std::make_shared<detail::ExtendedRecord>();
     record->hi = result;
@@ -138,11 +142,53 @@ Matrix MatrixOps::CorrelationMatrix(const Matrix& a, std::int32_t /*option*/) co
   return r;
 }
 
+// Correlations of a data matrix a with b = s * B from known cross-products:
+// the centred cross-products of a with b are S_as B, the centred sum of
+// squares of b_j is (B' S_ss B)_jj, both formed in double-double. False when
+// b is not such a product or a cross-product is not known.
+bool MatrixOps::CorrelationsFromProducts(const Matrix& a, const Matrix& b, Matrix& r) const {
+  if (!IsLargeData(b)) return false;
+  detail::DataSignature source;
+  Matrix coefficients;
+  if (!data_.FindProduct(detail::SignatureOf(b), source, coefficients)) return false;
+  const detail::DataSignature sa = detail::SignatureOf(a);
+  Matrix sas, sss, saa;
+  if (!data_.FindCross(sa, source, sas) || !data_.FindCross(source, source, sss) || !data_.FindCross(sa, sa, saa))
+    return false;
+  const std::int32_t ka = detail::ColsOf(a);
+  const std::int32_t p = source.cols;
+  const std::int32_t kb = detail::ColsOf(b);
+  if (sas.Rows() != ka || sas.Cols() != p || coefficients.Rows() != p || coefficients.Cols() != kb ||
+      source.rows != detail::RowsOf(a))
+    return false;
+  using detail::DD;
+  r = Array<double>::Matrix(ka, kb);
+  std::vector<DD> column(static_cast<std::size_t>(p));
+  for (std::int32_t j = 1; j <= kb; ++j) {
+    // S_ss B_j, then B_j' S_ss B_j.
+    for (std::int32_t k = 1; k <= p; ++k) {
+      DD v;
+      for (std::int32_t l = 1; l <= p; ++l) v = detail::Add(v, detail::Mul(DD{sss(k, l), 0.0}, coefficients(l, j)));
+      column[static_cast<std::size_t>(k - 1)] = v;
+    }
+    DD variance;
+    for (std::int32_t k = 1; k <= p; ++k)
+      variance = detail::Add(variance, detail::Mul(column[static_cast<std::size_t>(k - 1)], coefficients(k, j)));
+    for (std::int32_t i = 1; i <= ka; ++i) {
+      DD cov;
+      for (std::int32_t k = 1; k <= p; ++k) cov = detail::Add(cov, detail::Mul(DD{sas(i, k), 0.0}, coefficients(k, j)));
+      r(i, j) = Correlation(detail::Round(cov), saa(i, i), std::max(detail::Round(variance), 0.0));
+    }
+  }
+  return true;
+}
+
 Matrix MatrixOps::CrossCorrelations(const Matrix& a, const Matrix& b) const {
   detail::RequireAllocated(a, "CrossCorrelations", "first matrix");
   detail::RequireAllocated(b, "CrossCorrelations", "second matrix");
   RequireSameRows(a, b, "CrossCorrelations");
   RequireCases(a, 2, "CrossCorrelations");
+  if (Matrix known; CorrelationsFromProducts(a, b, known)) return known;
   const CentredProducts p = detail::CentredCrossProducts(a, &b, true, "CrossCorrelations");
   Matrix r = Array<double>::Matrix(p.rows, p.cols);
   double* out = r.Data();
