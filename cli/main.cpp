@@ -13,12 +13,8 @@
 #include "cli/options.h"
 #include "cli/progress.h"
 #include "cli/report_text.h"
-#include "host/application.h"
-#include "host/files/open_workbook.h"
-#include "host/files/xlsx_writer.h"
-#include "support/host_link.h"
 #include "nmlcorrelation/correlation.h"
-#include "frontend/correlation_state.h"
+#include "nmlcorrelation/workbook.h"
 
 #ifndef NML_VERSION
 #define NML_VERSION "0.0.0"
@@ -66,11 +62,8 @@ int Run(Options o) {
   if (ext != ".xlsx" && ext != ".XLSX") throw Failure{"the output file must end in .xlsx: " + o.output};
 
   Progress progress;
-  auto app = host::Application::Create();
-  support::TheHostLink().Attach(app);
-
   progress.Stage("reading " + fs::path(o.data).filename().string());
-  auto book = files::OpenWorkbook(*app, o.data);
+  Host::Open(o.data);
 
   progress.Stage("analysing");
   clsCorrelation corr;
@@ -85,20 +78,16 @@ int Run(Options o) {
   if (!o.outputRange.empty()) corr.OutputRange(o.outputRange);
   corr.Results(o.overwrite);
 
-  const auto& out = corr.State().OutputCells;
-  auto scratch = app->Workbooks()->Item("nml2007.xlam")->Worksheets()->Item("Results");
-  const auto used = scratch->Store().UsedRect();
-
-  if (!o.quiet && used) {
+  if (!o.quiet) {
+    const CellBlock report = Host::Values(Host::ReportRange());
+    const std::string sheet = Host::ActiveSheet();
     progress.Finish();
-    const auto anchor = out->Rects().front();
-    host::CellRect rect{anchor.top, anchor.left, anchor.top + used->bottom - 1, anchor.left + used->right - 1};
-    std::cout << RenderTable(*out->Worksheet(), rect, app->Formats());
+    std::cout << RenderTable(report, Host::Styles(sheet, report.top, report.left, report.rows, report.columns));
     std::cout.flush();
   }
 
   progress.Stage("writing " + o.output);
-  files::SaveWorkbook(*out->Worksheet()->Parent(), o.output);
+  Host::Save(o.output);
   progress.Finish();
   return 0;
 }

@@ -75,9 +75,9 @@ std::string DisplayText(const Variant& value, const std::string& numberFormat) {
   return General(d);
 }
 
-std::string RenderTable(const host::Worksheet& sheet, const host::CellRect& rect, const host::FormatTable& formats) {
-  const std::int32_t rows = rect.Rows();
-  const std::int32_t cols = rect.Columns();
+std::string RenderTable(const CellBlock& block, const std::vector<CellStyle>& styles) {
+  const std::int32_t rows = block.rows;
+  const std::int32_t cols = block.columns;
   struct Cell {
     std::string text;
     bool number = false;
@@ -88,10 +88,10 @@ std::string RenderTable(const host::Worksheet& sheet, const host::CellRect& rect
   };
   for (std::int32_t r = 0; r < rows; ++r)
     for (std::int32_t c = 0; c < cols; ++c) {
-      const Variant v = sheet.Store().Get(rect.top + r, rect.left + c);
+      const Variant& v = block.At(r, c);
       if (v.IsEmpty()) continue;
-      const auto& format = formats.Get(sheet.Store().FormatId(rect.top + r, rect.left + c));
-      at(r, c) = {DisplayText(v, format.numberFormat), v.IsNumber()};
+      const std::size_t i = static_cast<std::size_t>(r) * static_cast<std::size_t>(cols) + static_cast<std::size_t>(c);
+      at(r, c) = {DisplayText(v, i < styles.size() ? styles[i].numberFormat : "General"), v.IsNumber()};
     }
 
   std::vector<std::size_t> width(static_cast<std::size_t>(cols), 0);

@@ -3,9 +3,10 @@
 
 #include <string>
 
-#include "host/cell_rect.h"
-#include "host/format_table.h"
-#include "host/worksheet.h"
+#include <vector>
+
+#include "nmlcorrelation/variant.h"
+#include "nmlcorrelation/workbook.h"
 
 namespace nml::cli {
 
@@ -14,9 +15,10 @@ namespace nml::cli {
 /// digits), text and markers as they stand, empty cells as "".
 std::string DisplayText(const Variant& value, const std::string& numberFormat);
 
-/// The cells of rect, one line per row, columns aligned: numbers to the right,
+/// The cells of block (shown in the number formats of styles, given row by
+/// row like the values), one line per row, columns aligned: numbers to the right,
 /// text to the left; a text with empty cells to its right runs over them, as
 /// in a spreadsheet, and does not widen its column. Trailing spaces trimmed.
-std::string RenderTable(const host::Worksheet& sheet, const host::CellRect& rect, const host::FormatTable& formats);
+std::string RenderTable(const CellBlock& block, const std::vector<CellStyle>& styles);
 
 }  // namespace nml::cli

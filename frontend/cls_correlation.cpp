@@ -31,6 +31,8 @@ clsCorrelation::clsCorrelation() {
   });
 }
 
+const CorrelationState& detail::StateOf(const clsCorrelation& corr) { return *corr.state_; }
+
 // Releasing references cannot fail here; the members go in declaration order.
 clsCorrelation::~clsCorrelation() = default;
 

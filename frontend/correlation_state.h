@@ -1,4 +1,5 @@
-// The fields of a clsCorrelation.
+// The fields of a clsCorrelation: internal to the component and its tests,
+// never installed.
 #pragma once
 
 #include <cstdint>
@@ -7,6 +8,7 @@
 
 #include "engine/cls_correlation_bo.h"
 #include "host/range.h"
+#include "nmlcorrelation/correlation.h"
 #include "nmlcorrelation/array.h"
 #include "nmlcorrelation/boolean.h"
 #include "nmlcorrelation/variant.h"
@@ -32,5 +34,10 @@ struct CorrelationState {
   Variant StdScoreCoords;
   Variant RawScoreCoords;
 };
+
+namespace detail {
+/// The fields of corr, for white-box tests.
+const CorrelationState& StateOf(const clsCorrelation& corr);
+}  // namespace detail
 
 }  // namespace nml

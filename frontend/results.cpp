@@ -117,6 +117,7 @@ void DeliverReport(CorrelationState& s, bool overWrite) {
   const std::int32_t pasteType = support::TheAddinGlobals().PasteType();
   s.OutputCells->Cells(1, 1)->PasteSpecial(pasteType);
 
+  support::TheHostLink().NoteReport(app->GetRange(*s.OutputCells->Cells(1, 1), *s.OutputCells->Cells(rows, columns)));
   if (IsTrue(s.Plots)) DrawCharts(s);
 
   app->SetScreenUpdating(true);

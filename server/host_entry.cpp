@@ -5,11 +5,8 @@
 #include <new>
 #include <string>
 
-#include "host/application.h"
-#include "host/files/open_workbook.h"
-#include "host/files/xlsx_writer.h"
-#include "support/host_link.h"
 #include "nmlcorrelation/error.h"
+#include "nmlcorrelation/workbook.h"
 #include "server/module.h"
 #include "server/nmlcorrelation_server.h"
 
@@ -36,22 +33,18 @@ HRESULT HostCall(const char* path, Work&& work) {
 }  // namespace nml::server
 
 extern "C" NMLSERVER_API HRESULT NmlHostOpenWorkbook(const char* path) {
-  return nml::server::HostCall(path, [](const std::string& file) {
-    // The application the component reaches through HostLink: the one in use,
-    // or a new one (with the add-in workbook and its "Results" sheet open).
-    nml::host::ApplicationRef app = nml::support::TheHostLink().Application();
-    nml::files::OpenWorkbook(*app, file);
-  });
+  return nml::server::HostCall(path, [](const std::string& file) { nml::Host::Open(file); });
 }
 
 extern "C" NMLSERVER_API HRESULT NmlHostSaveWorkbook(const char* path) {
-  return nml::server::HostCall(path, [](const std::string& file) {
-    nml::host::ApplicationRef app = nml::support::TheHostLink().Application();
-    nml::files::SaveWorkbook(*app->ActiveWorkbook(), file);
-  });
+  return nml::server::HostCall(path, [](const std::string& file) { nml::Host::Save(file); });
 }
 
 extern "C" NMLSERVER_API void NmlHostReset(void) {
-  nml::support::TheHostLink().Detach();
+  try {
+    nml::Host::Reset();
+  } catch (...) {
+    // Dropping the workbooks releases memory only; nothing is left to report.
+  }
   nml::server::SetLastErrorText({});
 }

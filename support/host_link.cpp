@@ -7,9 +7,15 @@ host::ApplicationRef HostLink::Application() {
   return app_;
 }
 
-void HostLink::Attach(host::ApplicationRef app) { app_ = std::move(app); }
+void HostLink::Attach(host::ApplicationRef app) {
+  app_ = std::move(app);
+  lastReport_.reset();
+}
 
-void HostLink::Detach() { app_.reset(); }
+void HostLink::Detach() {
+  app_.reset();
+  lastReport_.reset();
+}
 
 HostLink& TheHostLink() {
   static HostLink link;

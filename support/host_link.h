@@ -16,8 +16,14 @@ class HostLink {
   /// Forgets the application, so the next call creates a fresh one.
   void Detach();
 
+  /// Where the last report was pasted (null before the first one, and after
+  /// Detach): what a program reads back once Results has run.
+  const host::RangeRef& LastReport() const { return lastReport_; }
+  void NoteReport(host::RangeRef report) { lastReport_ = std::move(report); }
+
  private:
   host::ApplicationRef app_;
+  host::RangeRef lastReport_;
 };
 
 /// The global HostLink.

@@ -21,13 +21,19 @@
 #include <string>
 
 #include "nmlcorrelation/error.h"
+#include "nmlcorrelation/export.h"
 #include "nmlcorrelation/method.h"
 
 namespace nml {
 
 struct CorrelationState;
+class clsCorrelation;
 
-class clsCorrelation {
+namespace detail {
+const CorrelationState& StateOf(const clsCorrelation& corr);
+}  // namespace detail
+
+class NML_API clsCorrelation {
  public:
   clsCorrelation();
   ~clsCorrelation();
@@ -59,10 +65,8 @@ class clsCorrelation {
   /// it at the output place (refusing to overwrite data unless OverWrite).
   void Results(bool OverWrite = false);
 
-  /// The object's fields, for the command line and tests.
-  const CorrelationState& State() const { return *state_; }
-
  private:
+  friend const CorrelationState& detail::StateOf(const clsCorrelation& corr);
   std::unique_ptr<CorrelationState> state_;
 };
 

@@ -27,7 +27,7 @@ TEST_F(ChartsDelivery, ScatterPlotsLeaveOutTheNameRow) {
   corr.Headers(true);
   corr.Plots(true);
   corr.Results();
-  const auto out = corr.State().OutputCells->Worksheet();
+  const auto out = detail::StateOf(corr).OutputCells->Worksheet();
   // Three names: charts (1,2), (1,3), (2,3) on the data without the name row;
   // the report is 4 columns wide, so they anchor in column F of the output.
   EXPECT_EQ(Series(*out), (std::vector<std::string>{"$A$2:$A$12 $B$2:$B$12", "$A$2:$A$12 $C$2:$C$12",
@@ -46,7 +46,7 @@ TEST_F(ChartsDelivery, MultipleAndPartialDrawNothing) {
     corr.Method(m);
     corr.OutputRange("");
     corr.Results();
-    EXPECT_TRUE(corr.State().OutputCells->Worksheet()->Charts().empty()) << m;
+    EXPECT_TRUE(detail::StateOf(corr).OutputCells->Worksheet()->Charts().empty()) << m;
   }
 }
 
@@ -59,10 +59,10 @@ TEST_F(ChartsDelivery, CanonicalRowsUseTheScoreBlockHalvesAndStackAcrossRuns) {
   corr.Standardised(true);
   corr.Plots(true);
   corr.Results();
-  auto out = corr.State().OutputCells->Worksheet();
+  auto out = detail::StateOf(corr).OutputCells->Worksheet();
   ASSERT_EQ(out->Charts().size(), 4u);
   // The raw score block: set-1 variates in its left half, set-2 in its right.
-  const auto& raw = corr.State().RawScoreCoords.Variants();
+  const auto& raw = detail::StateOf(corr).RawScoreCoords.Variants();
   const std::int32_t r1 = raw(1, 1).AsLong(), c1 = raw(1, 2).AsLong(), r2 = raw(2, 1).AsLong();
   ASSERT_EQ(raw(2, 2).AsLong() - c1 + 1, 4);
   auto column = [&](std::int32_t c) { return out->GetRange(*out->Cells(r1, c), *out->Cells(r2, c))->Address(); };
@@ -72,7 +72,7 @@ TEST_F(ChartsDelivery, CanonicalRowsUseTheScoreBlockHalvesAndStackAcrossRuns) {
   EXPECT_EQ(out->Charts()[0].title, "Raw Canonical Variates");
   EXPECT_EQ(out->Charts()[2].title, "Std Canonical Variates");
   EXPECT_EQ(out->Charts()[2].top, 165);
-  EXPECT_EQ(corr.State().CanonicalPlotTop, 330);
+  EXPECT_EQ(detail::StateOf(corr).CanonicalPlotTop, 330);
 
   // A second run on a new sheet places its rows further down.
   corr.OutputRange("");
@@ -92,7 +92,7 @@ TEST_F(ChartsDelivery, StandardisedOnlyPlotsTheStandardisedBlock) {
   corr.Headers(true);
   corr.Plots(true);
   corr.Results();  // neither flag: standardised results only
-  const auto out = corr.State().OutputCells->Worksheet();
+  const auto out = detail::StateOf(corr).OutputCells->Worksheet();
   ASSERT_EQ(out->Charts().size(), 2u);
   EXPECT_EQ(out->Charts()[0].title, "Std Canonical Variates");
 }

@@ -28,7 +28,7 @@ TEST_F(Delivery, NewLastWorksheetIsReusedByLaterCalls) {
   corr.Results();
   ASSERT_EQ(book->Worksheets()->Count(), sheetsBefore + 1);
   auto out = book->Worksheets()->Item(book->Worksheets()->Count());
-  EXPECT_EQ(corr.State().OutputCells->Worksheet(), out);
+  EXPECT_EQ(detail::StateOf(corr).OutputCells->Worksheet(), out);
   EXPECT_EQ(out->Cells(1, 1)->Value(), Variant("Pearson Correlation Results for:"));
   EXPECT_EQ(out->Cells(2, 1)->Value(), Variant("Variable Range = Data!$A$1:$C$12"));
   EXPECT_EQ(out->Cells(4, 1)->Value(), Variant("Correlation Matrix (R)"));
@@ -36,7 +36,7 @@ TEST_F(Delivery, NewLastWorksheetIsReusedByLaterCalls) {
   EXPECT_EQ(app->ActiveSheet(), out);
   EXPECT_EQ(app->Selection()->Address(), "$A$1");
   EXPECT_TRUE(app->ScreenUpdating());
-  EXPECT_FALSE(corr.State().CachedReport);
+  EXPECT_FALSE(detail::StateOf(corr).CachedReport);
 
   corr.Results(true);  // the same place again, overwriting
   EXPECT_EQ(book->Worksheets()->Count(), sheetsBefore + 1);
@@ -47,14 +47,14 @@ TEST_F(Delivery, RefusedOutputKeepsTheReportForTheNextCall) {
   BlockOutput();
   corr.OutputRange("Out!A1");
   EXPECT_EQ(ErrorNumberOf([&] { corr.Results(false); }), ComponentError(6004));
-  ASSERT_TRUE(corr.State().CachedReport);
-  const auto cached = corr.State().CachedReport;
+  ASSERT_TRUE(detail::StateOf(corr).CachedReport);
+  const auto cached = detail::StateOf(corr).CachedReport;
 
   // Equal flag values and a new output place keep the cached report.
   corr.Headers(false);
   corr.Method(nmlCorrSimple);
   corr.OutputRange("Out!A1");
-  EXPECT_EQ(corr.State().CachedReport, cached);
+  EXPECT_EQ(detail::StateOf(corr).CachedReport, cached);
 
   // Data changed on the sheet meanwhile is not read again: the cached report is pasted.
   auto scratch = app->Workbooks()->Item("nml2007.xlam")->Worksheets()->Item("Results");
@@ -63,7 +63,7 @@ TEST_F(Delivery, RefusedOutputKeepsTheReportForTheNextCall) {
   corr.Results(true);
   auto out = book->Worksheets()->Item("Out");
   EXPECT_EQ(out->Cells(6, 3)->Value(), r12);
-  EXPECT_FALSE(corr.State().CachedReport);
+  EXPECT_FALSE(detail::StateOf(corr).CachedReport);
 
   // The next successful call reads the sheet again.
   corr.Results(true);
@@ -77,15 +77,15 @@ TEST_F(Delivery, SetterChangesDropTheCachedReport) {
   auto refuse = [&] { EXPECT_EQ(ErrorNumberOf([&] { corr.Results(false); }), ComponentError(6004)); };
   refuse();
   corr.Descriptives(true);
-  EXPECT_FALSE(corr.State().CachedReport);
+  EXPECT_FALSE(detail::StateOf(corr).CachedReport);
   refuse();
   corr.XRange("Data!A1:D12");
-  EXPECT_FALSE(corr.State().CachedReport);
+  EXPECT_FALSE(detail::StateOf(corr).CachedReport);
   refuse();
   corr.XRange("Data!A1:D12");  // same text: kept
-  EXPECT_TRUE(corr.State().CachedReport);
+  EXPECT_TRUE(detail::StateOf(corr).CachedReport);
   corr.Plots(true);
-  EXPECT_FALSE(corr.State().CachedReport);
+  EXPECT_FALSE(detail::StateOf(corr).CachedReport);
 }
 
 TEST_F(Delivery, EngineErrorsCarryTheWholeTrail) {
@@ -112,7 +112,7 @@ TEST_F(Delivery, MultiAreaNamesAndData) {
   EXPECT_EQ(out->Cells(7, 1)->Value(), Variant("Column B"));
   EXPECT_EQ(out->Cells(8, 1)->Value(), Variant("Column D"));
   EXPECT_EQ(out->Cells(5, 4)->Value(), Variant("Column D"));
-  ASSERT_EQ(corr.State().XNames.UBound(), 3);
+  ASSERT_EQ(detail::StateOf(corr).XNames.UBound(), 3);
 }
 
 TEST_F(Delivery, NameRowGivesTheNames) {
@@ -125,8 +125,8 @@ TEST_F(Delivery, NameRowGivesTheNames) {
   EXPECT_EQ(out->Cells(6, 1)->Value(), Variant("height"));
   EXPECT_EQ(out->Cells(7, 1)->Value(), Variant("2024"));
   EXPECT_TRUE(out->Cells(8, 1)->Value().IsEmpty() || out->Cells(8, 1)->Value() == Variant(""));
-  EXPECT_EQ(corr.State().XNames(2), "2024");
-  EXPECT_EQ(corr.State().XNames(3), "");
+  EXPECT_EQ(detail::StateOf(corr).XNames(2), "2024");
+  EXPECT_EQ(detail::StateOf(corr).XNames(3), "");
 }
 
 TEST_F(Delivery, PastedCopyKeepsValuesAndFormats) {

@@ -153,7 +153,7 @@ TEST_P(ReferenceEndToEnd, EveryCaseMatches) {
     corr.XRange(RangeOf(names, c["x"], rows));
     if (!c["y"].empty()) corr.YRange(RangeOf(names, c["y"], rows));
     corr.Results();
-    out = corr.State().OutputCells->Worksheet();
+    out = detail::StateOf(corr).OutputCells->Worksheet();
 
     // Descriptive rows: the names of the layout (X for simple, Y for partial
     // and multiple, X then Y for canonical).

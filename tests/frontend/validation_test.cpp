@@ -26,9 +26,9 @@ TEST_F(Validation, RangeSettersRefuseEmptyAndBadText) {
   EXPECT_EQ(ErrorNumberOf([&] { corr.OutputRange("Nowhere!A1"); }), E(5001));
   EXPECT_EQ(ErrorNumberOf([&] { corr.OutputRange("XFE1"); }), E(5001));
   // Nothing was stored by the refused calls.
-  EXPECT_FALSE(corr.State().XRangeCells);
-  EXPECT_FALSE(corr.State().YRangeCells);
-  EXPECT_TRUE(corr.State().XRangeText.empty());
+  EXPECT_FALSE(detail::StateOf(corr).XRangeCells);
+  EXPECT_FALSE(detail::StateOf(corr).YRangeCells);
+  EXPECT_TRUE(detail::StateOf(corr).XRangeText.empty());
 }
 
 TEST_F(Validation, RangeSetterErrorsCarryNoSource) {
@@ -39,17 +39,17 @@ TEST_F(Validation, RangeSetterErrorsCarryNoSource) {
 
 TEST_F(Validation, SameTextIsEvaluatedOnce) {
   corr.YRange("A1:B5");
-  const auto first = corr.State().YRangeCells;
+  const auto first = detail::StateOf(corr).YRangeCells;
   // Another sheet active now: the same text keeps the range resolved before.
   auto other = book->Worksheets()->Add();
   other->Activate();
   corr.YRange("A1:B5");
-  EXPECT_EQ(corr.State().YRangeCells, first);
-  EXPECT_EQ(corr.State().YRangeCells->Worksheet()->Name(), "Data");
+  EXPECT_EQ(detail::StateOf(corr).YRangeCells, first);
+  EXPECT_EQ(detail::StateOf(corr).YRangeCells->Worksheet()->Name(), "Data");
   // A different text (here only in case) is evaluated afresh, on the active sheet.
   corr.YRange("a1:b5");
-  EXPECT_NE(corr.State().YRangeCells, first);
-  EXPECT_EQ(corr.State().YRangeCells->Worksheet(), other);
+  EXPECT_NE(detail::StateOf(corr).YRangeCells, first);
+  EXPECT_EQ(detail::StateOf(corr).YRangeCells->Worksheet(), other);
 }
 
 TEST_F(Validation, ResultsChecksInOrder) {
@@ -121,7 +121,7 @@ TEST_F(Validation, FailedChecksChangeNothing) {
   corr.XRange("A1:B12");
   corr.YRange("C1:C12");
   EXPECT_EQ(ErrorNumberOf([&] { corr.Results(); }), E(5048));
-  EXPECT_EQ(corr.State().Standardised, kVFalse);
+  EXPECT_EQ(detail::StateOf(corr).Standardised, kVFalse);
 }
 
 TEST_F(Validation, OwnErrorsAreStampedByResults) {

@@ -1,0 +1,140 @@
+// The public host facade, used as a program would: every error numbered and
+// sourced, blocks in and out unchanged, and a report found, saved and read back.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <functional>
+#include <string>
+
+#include "nmlcorrelation/correlation.h"
+#include "nmlcorrelation/workbook.h"
+
+namespace nml::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+class HostFacade : public ::testing::Test {
+ protected:
+  void SetUp() override { Host::Reset(); }
+  void TearDown() override { Host::Reset(); }
+};
+
+TEST_F(HostFacade, EveryFailureIsNumberedDescribedAndSourced) {
+  struct Case {
+    const char* what;
+    bool withWorkbook;
+    std::function<void()> call;
+    std::int32_t number;
+    const char* source;
+  };
+  const CellBlock ragged{1, 1, 2, 2, {Variant(1.0), Variant(2.0), Variant(3.0)}};
+  const CellBlock offGrid{1048576, 1, 2, 1, {Variant(1.0), Variant(2.0)}};
+  const Case cases[] = {
+      {"no workbook yet", false, [] { Host::Sheets(); }, rt::kObjectNotSet, "NMLCorrelation.Host.Sheets"},
+      {"missing file", false, [] { Host::Open("/nonexistent/data.csv"); }, ComponentError(6100), "NMLCorrelation.Host.Open"},
+      {"unknown file type", false, [] { Host::Open("data.ods"); }, ComponentError(6101), "NMLCorrelation.Host.Open"},
+      {"bad sheet name", false, [] { Host::Create("a/b"); }, rt::kApplicationDefined, "NMLCorrelation.Host.Create"},
+      {"values and shape disagree", true, [&] { Host::PutValues("Data", ragged); }, rt::kInvalidCall, "NMLCorrelation.Host.PutValues"},
+      {"block past the last row", true, [&] { Host::PutValues("Data", offGrid); }, rt::kInvalidCall, "NMLCorrelation.Host.PutValues"},
+      {"unknown sheet", true, [] { Host::UsedValues("Nowhere"); }, rt::kSubscriptOutOfRange, "NMLCorrelation.Host.UsedValues"},
+      {"bad reference", true, [] { Host::Values("Data!A0"); }, rt::kApplicationDefined, "NMLCorrelation.Host.Values"},
+      {"two areas", true, [] { Host::Values("A1,C1"); }, rt::kInvalidCall, "NMLCorrelation.Host.Values"},
+      {"column zero", true, [] { Host::ColumnWidth("Data", 0); }, rt::kInvalidCall, "NMLCorrelation.Host.ColumnWidth"},
+      {"empty style rectangle", true, [] { Host::Styles("Data", 1, 1, 0, 1); }, rt::kInvalidCall, "NMLCorrelation.Host.Styles"},
+  };
+  for (const Case& c : cases) {
+    Host::Reset();
+    if (c.withWorkbook) Host::Create("Data");
+    try {
+      c.call();
+      ADD_FAILURE() << c.what << ": no error";
+    } catch (const Error& e) {
+      EXPECT_EQ(e.Number(), c.number) << c.what;
+      EXPECT_EQ(e.Source(), c.source) << c.what;
+      EXPECT_NE(e.Description(), "Application-defined or object-defined error") << c.what;
+      EXPECT_FALSE(e.Description().empty()) << c.what;
+    }
+  }
+}
+
+TEST_F(HostFacade, BlocksGoInAndComeBackUnchanged) {
+  EXPECT_EQ(Host::Create("Data"), "Book1");
+  const CellBlock in{2, 3, 2, 3,
+                     {Variant(1.5), Variant("text"), Variant(true),  //
+                      Variant(), Variant::ErrorValue(2042), Variant(-0.0625)}};
+  Host::PutValues("data", in);  // sheet names ignore case
+  EXPECT_EQ(Host::AddSheet("DATA"), "Sheet2");
+  EXPECT_EQ(Host::AddSheet("Notes"), "Notes");
+  EXPECT_EQ(Host::Sheets(), (std::vector<std::string>{"Data", "Sheet2", "Notes"}));
+
+  const CellBlock used = Host::UsedValues("Data");
+  ASSERT_EQ(used.rows, 3);
+  ASSERT_EQ(used.columns, 5);
+  for (std::int32_t r = 0; r < in.rows; ++r)
+    for (std::int32_t c = 0; c < in.columns; ++c) {
+      const Variant& got = used.At(in.top - 1 + r, in.left - 1 + c);
+      EXPECT_EQ(got.Kind(), in.At(r, c).Kind()) << r << "," << c;
+      EXPECT_EQ(got, in.At(r, c)) << r << "," << c;
+    }
+  EXPECT_TRUE(used.At(0, 0).IsEmpty());
+  EXPECT_EQ(Host::UsedValues("Notes").rows, 0);
+  const CellBlock one = Host::Values("Data!D2:D3");
+  EXPECT_EQ(one.top, 2);
+  EXPECT_EQ(one.left, 4);
+  EXPECT_EQ(one.At(0, 0), Variant("text"));
+  EXPECT_EQ(one.At(1, 0).AsErrorValue(), 2042);
+}
+
+TEST_F(HostFacade, CanonicalReportIsFoundSavedAndReadBack) {
+  const fs::path dir = fs::temp_directory_path() / ("nml-facade-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
+  fs::create_directories(dir);
+  const std::string data = (dir / "savings.csv").string();
+  fs::copy_file(std::string(NML_TEST_DATA) + "/savings.csv", data, fs::copy_options::overwrite_existing);
+
+  EXPECT_EQ(Host::ReportRange(), "");
+  Host::Open(data);
+  clsCorrelation corr;
+  corr.Method(nmlCorrCanonical);
+  corr.XRange("savings!C1:D51");
+  corr.YRange("savings!B1:B51,savings!E1:F51");
+  corr.Headers(true);
+  corr.Results();
+
+  const std::string where = Host::ReportRange();
+  ASSERT_EQ(where.rfind("Sheet2!$A$1:", 0), 0u) << where;
+  const CellBlock report = Host::Values(where);
+  // The first canonical correlation, from an independent statistics system.
+  bool found = false;
+  for (const Variant& v : report.values) found = found || (v.IsNumber() && std::fabs(v.ToDouble() - 0.82479661124741621) < 1e-9);
+  EXPECT_TRUE(found);
+
+  try {
+    Host::Save(data);
+    ADD_FAILURE() << "saved over its own source";
+  } catch (const Error& e) {
+    EXPECT_EQ(e.Number(), ComponentError(6140));
+    EXPECT_EQ(e.Source(), "NMLCorrelation.Host.Save");
+  }
+  const std::string saved = (dir / "report.xlsx").string();
+  Host::Save(saved);
+
+  Host::Reset();
+  Host::Open(saved);
+  EXPECT_EQ(Host::Sheets(), (std::vector<std::string>{"savings", "Sheet2"}));
+  const CellBlock back = Host::Values(where);
+  ASSERT_EQ(back.values.size(), report.values.size());
+  // Numbers come back to the 16 significant digits the file holds.
+  for (std::size_t i = 0; i < back.values.size(); ++i) {
+    const Variant &got = back.values[i], &want = report.values[i];
+    if (want.IsNumber())
+      EXPECT_NEAR(got.ToDouble(), want.ToDouble(), 1e-15 * std::fabs(want.ToDouble())) << i;
+    else
+      EXPECT_EQ(got, want) << i;
+  }
+  fs::remove_all(dir);
+}
+
+}  // namespace
+}  // namespace nml::testing
