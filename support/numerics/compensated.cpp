@@ -36,7 +36,7 @@ using VMask = long long __attribute__((vector_size(kLanes * sizeof(long long))))
   return v;
 }
 
-[[gnu::always_inline]] inline void TwoSumV(V a, V b, V& s, V& e) {
+[[gnu::always_inline]] inline void TwoSumV(const V& a, const V& b, V& s, V& e) {
   s = a + b;
   const V z = s - a;
   e = (a - (s - z)) + (b - z);
@@ -44,7 +44,7 @@ using VMask = long long __attribute__((vector_size(kLanes * sizeof(long long))))
 
 // Dekker's TwoProduct for a square, by splitting d into two 26-bit halves
 // (Veltkamp): p + e == d * d exactly for |d| below about 1e145.
-[[gnu::always_inline]] inline void TwoSquareV(V d, V& p, V& e) {
+[[gnu::always_inline]] inline void TwoSquareV(const V& d, V& p, V& e) {
   const V c = Broadcast(134217729.0) * d;  // 2^27 + 1
   const V hi = c - (c - d);
   const V lo = d - hi;
@@ -52,7 +52,7 @@ using VMask = long long __attribute__((vector_size(kLanes * sizeof(long long))))
   e = ((hi * hi - p) + Broadcast(2.0) * hi * lo) + lo * lo;
 }
 
-[[gnu::always_inline]] inline DD SumLanes(V s, V c) {
+[[gnu::always_inline]] inline DD SumLanes(const V& s, const V& c) {
   DD total;
   for (std::size_t l = 0; l < kLanes; ++l) total = Add(total, DD{s[l], c[l]});
   return total;
