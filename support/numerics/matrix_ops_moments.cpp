@@ -56,16 +56,19 @@ bool SameMatrix(const Matrix& a, const Matrix& b) {
 
 }  // namespace
 
-// Corrected two-pass moments: the mean of each column first (exact for a
-// constant column), then the compensated sums of z = x - mean and z^2, and
+// Corrected moments around a centre c: the compensated sums of z = x - c
+// and z^2, and
 //   M2 = sum z^2 - (sum z)^2 / n,   SD = sqrt(M2 / (n - 1)),
-// with the mean refined by sum z / n (Chan, Golub and LeVeque 1983). A
+// with the mean c + sum z / n (Chan, Golub and LeVeque 1983). Rounding grows
+// with 1 + (c - mean)^2 / variance, so c is first the mean of the first 4096
+// cases (one pass over the data); a column whose pilot centre lies more than
+// one standard deviation from its mean (sorted or trending data), or whose
+// sums are not finite, is done again around its exact mean (two passes). A
 // constant column has SD and SE exactly 0.
 void MatrixOps::ColumnDescriptives(const Matrix& data, Array<double>& means, Array<double>& sds,
                                    Array<double>& ses, Array<double>& ns) const {
   detail::RequireAllocated(data, "ColumnDescriptives", "matrix");
   RequireCases(data, 2, "ColumnDescriptives");
-  const std::vector<double> centre = detail::ColumnMeans(data, "ColumnDescriptives", "matrix");
   const std::int32_t k = detail::ColsOf(data);
   const std::size_t n = static_cast<std::size_t>(detail::RowsOf(data));
   const double count = static_cast<double>(n);
@@ -74,24 +77,42 @@ void MatrixOps::ColumnDescriptives(const Matrix& data, Array<double>& means, Arr
   Array<double> outSds = Array<double>::Vector(k);
   Array<double> outSes = Array<double>::Vector(k);
   Array<double> outNs = Array<double>::Vector(k);
+  // Moments of column c around centre; false when the centre is too far from
+  // the mean or a sum is not finite.
+  auto moments = [&](std::size_t c, double centre, bool mustAccept) {
+    detail::DD sum, squares;
+    detail::CompensatedShiftedSums(data.Data() + c * n, n, centre, sum, squares);
+    const detail::DD correction = detail::Div(detail::Mul(sum, sum), count);
+    const detail::DD m2 = detail::Add(squares, detail::Negate(correction));
+    if (!mustAccept && !(std::isfinite(m2.hi) && correction.hi <= m2.hi)) return false;
+    const double variance = std::max(detail::Round(detail::Div(m2, count - 1.0)), 0.0);
+    const double sd = std::sqrt(variance);
+    const std::int32_t j = static_cast<std::int32_t>(c) + 1;
+    outMeans(j) = centre + detail::Round(detail::Div(sum, count));
+    outSds(j) = sd;
+    outSes(j) = sd / std::sqrt(count);
+    outNs(j) = count;
+    return true;
+  };
   // Columns in parallel (each column's figures come from that column alone).
-  const std::size_t perTask = std::max<std::size_t>(1, detail::kColumnTaskValues / n);
   const std::size_t columns = static_cast<std::size_t>(k);
+  const std::size_t perTask = std::max<std::size_t>(1, detail::kColumnTaskValues / n);
+  const std::size_t pilotRows = std::min<std::size_t>(n, 4096);
+  std::vector<char> again(columns, 0);
   detail::ParallelFor((columns + perTask - 1) / perTask, [&](std::size_t task) {
     for (std::size_t c = task * perTask; c < std::min(columns, (task + 1) * perTask); ++c) {
-      const std::int32_t j = static_cast<std::int32_t>(c);
-      const double mean = centre[c];
-      detail::DD sum, squares;
-      detail::CompensatedShiftedSums(data.Data() + c * n, n, mean, sum, squares);
-      const detail::DD m2 = detail::Add(squares, detail::Negate(detail::Div(detail::Mul(sum, sum), count)));
-      const double variance = std::max(detail::Round(detail::Div(m2, count - 1.0)), 0.0);
-      const double sd = std::sqrt(variance);
-      outMeans(j + 1) = mean + detail::Round(detail::Div(sum, count));
-      outSds(j + 1) = sd;
-      outSes(j + 1) = sd / std::sqrt(count);
-      outNs(j + 1) = count;
+      bool constant = false;
+      const detail::DD pilotSum = detail::CompensatedSum(data.Data() + c * n, pilotRows, &constant);
+      const double pilot = constant ? data.Data()[c * n] : detail::Round(detail::Div(pilotSum, static_cast<double>(pilotRows)));
+      if (!std::isfinite(pilot) || !moments(c, pilot, false)) again[c] = 1;
     }
   });
+  if (std::find(again.begin(), again.end(), 1) != again.end()) {
+    // Exact means (an infinity or NaN raises kNonFiniteValue naming its cell).
+    const std::vector<double> centre = detail::ColumnMeans(data, "ColumnDescriptives", "matrix");
+    for (std::size_t c = 0; c < columns; ++c)
+      if (again[c]) moments(c, centre[c], true);
+  }
   for (std::int32_t j = 1; j <= k; ++j)
     if (!std::isfinite(outSds(j))) detail::RaiseOverflow("ColumnDescriptives");
   means = std::move(outMeans);
