@@ -62,6 +62,21 @@ bool DataRecords::FindCross(const DataSignature& a, const DataSignature& b, Matr
   return false;
 }
 
+void DataRecords::RememberJoin(const DataSignature& a, const DataSignature& b, const DataSignature& result) {
+  joins_.push_front(Join{a, b, result});
+  if (joins_.size() > kKept) joins_.pop_back();
+}
+
+bool DataRecords::FindJoin(const DataSignature& result, DataSignature& a, DataSignature& b) const {
+  for (const Join& j : joins_)
+    if (j.result == result) {
+      a = j.a;
+      b = j.b;
+      return true;
+    }
+  return false;
+}
+
 bool DataRecords::FindProduct(const DataSignature& result, DataSignature& source, Matrix& coefficients) const {
   for (const Product& p : products_)
     if (p.result == result) {

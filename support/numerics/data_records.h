@@ -32,12 +32,16 @@ class DataRecords {
  public:
   /// Centred cross-products of a with b (a's columns by b's).
   void RememberCross(const DataSignature& a, const DataSignature& b, const Matrix& cross);
+  /// result = a's columns followed by b's.
+  void RememberJoin(const DataSignature& a, const DataSignature& b, const DataSignature& result);
   /// result = source * coefficients.
   void RememberProduct(const DataSignature& source, const DataSignature& result, const Matrix& coefficients);
 
   /// The cross-products of a with b, from a record of (a, b) or, transposed,
   /// of (b, a). False when there is none.
   bool FindCross(const DataSignature& a, const DataSignature& b, Matrix& cross) const;
+  /// The two matrices result was joined from. False when none.
+  bool FindJoin(const DataSignature& result, DataSignature& a, DataSignature& b) const;
   /// The source and coefficients result was formed from. False when none.
   bool FindProduct(const DataSignature& result, DataSignature& source, Matrix& coefficients) const;
 
@@ -50,7 +54,11 @@ class DataRecords {
     DataSignature source, result;
     Matrix coefficients;
   };
+  struct Join {
+    DataSignature a, b, result;
+  };
   std::deque<Cross> crosses_;
+  std::deque<Join> joins_;
   std::deque<Product> products_;
 };
 

@@ -51,6 +51,9 @@ class MatrixOps {
   Matrix CrossProducts(const Matrix& a, const Matrix& b) const;
   /// Pearson correlations of a's columns; diagonal exactly 1, symmetric,
   /// every entry within [-1, 1]. option is accepted and ignored (0 by callers).
+  /// For a matrix AppendColumns made of x and y whose cross-products (x, x),
+  /// (x, y) and (y, y) this object formed, those give the result without
+  /// another pass over the data.
   /// A constant column gives 0 off the diagonal (and 1 on it).
   Matrix CorrelationMatrix(const Matrix& a, std::int32_t option) const;
   /// Pearson correlations of a's columns (rows) with b's columns (columns),
@@ -123,6 +126,7 @@ class MatrixOps {
   mutable detail::DataRecords data_;
 
   bool CorrelationsFromProducts(const Matrix& a, const Matrix& b, Matrix& r) const;
+  bool JoinedCrossProducts(const Matrix& m, std::vector<double>& cross) const;
 };
 
 }  // namespace nml::support

@@ -144,10 +144,41 @@ Matrix MatrixOps::CrossProducts(const Matrix& a, const Matrix& b) const {
   return result;
 }
 
+// The centred cross-products of m = [x y] (joined by AppendColumns) from the
+// known blocks Sxx, Sxy and Syy; false when m is no such join or a block is
+// not known.
+bool MatrixOps::JoinedCrossProducts(const Matrix& m, std::vector<double>& cross) const {
+  if (!IsLargeData(m)) return false;
+  detail::DataSignature x, y;
+  if (!data_.FindJoin(detail::SignatureOf(m), x, y)) return false;
+  Matrix sxx, sxy, syy;
+  if (!data_.FindCross(x, x, sxx) || !data_.FindCross(x, y, sxy) || !data_.FindCross(y, y, syy)) return false;
+  const std::int32_t p = x.cols;
+  const std::int32_t q = y.cols;
+  if (sxx.Rows() != p || syy.Rows() != q || sxy.Rows() != p || sxy.Cols() != q || p + q != m.Cols()) return false;
+  const std::size_t k = static_cast<std::size_t>(p + q);
+  cross.assign(k * k, 0.0);
+  auto at = [&](std::int32_t i, std::int32_t j) -> double& {
+    return cross[static_cast<std::size_t>(i - 1) + static_cast<std::size_t>(j - 1) * k];
+  };
+  for (std::int32_t j = 1; j <= p; ++j)
+    for (std::int32_t i = 1; i <= p; ++i) at(i, j) = sxx(i, j);
+  for (std::int32_t j = 1; j <= q; ++j)
+    for (std::int32_t i = 1; i <= q; ++i) at(p + i, p + j) = syy(i, j);
+  for (std::int32_t j = 1; j <= q; ++j)
+    for (std::int32_t i = 1; i <= p; ++i) at(i, p + j) = at(p + j, i) = sxy(i, j);
+  return true;
+}
+
 Matrix MatrixOps::CorrelationMatrix(const Matrix& a, std::int32_t /*option*/) const {
   detail::RequireAllocated(a, "CorrelationMatrix", "matrix");
   RequireCases(a, 2, "CorrelationMatrix");
-  const CentredProducts p = detail::CentredCrossProducts(a, nullptr, false, "CorrelationMatrix");
+  CentredProducts p;
+  if (JoinedCrossProducts(a, p.cross)) {
+    p.rows = p.cols = a.Cols();
+  } else {
+    p = detail::CentredCrossProducts(a, nullptr, false, "CorrelationMatrix");
+  }
   const std::int32_t k = p.rows;
   const std::size_t stride = static_cast<std::size_t>(k);
   Matrix r = Array<double>::Matrix(k, k);

@@ -1,6 +1,7 @@
 // Correlations of data with their own linear combinations (canonical
-// loadings) follow from cross-products formed earlier; they must agree with
-// a full pass over the data, which a fresh MatrixOps makes.
+// loadings), and of two data sets joined side by side, follow from
+// cross-products formed earlier; they must agree with a full pass over the
+// data, which a fresh MatrixOps makes.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -27,6 +28,10 @@ TEST(KnownProducts, CorrelationsWithScoresMatchAFullPass) {
     ASSERT_EQ(known.Rows(), full.Rows());
     for (std::size_t k = 0; k < full.Size(); ++k) EXPECT_NEAR(known.Data()[k], full.Data()[k], 1e-13) << k;
   }
+  const Matrix joined = ops.AppendColumns(x, y);
+  const Matrix known = ops.CorrelationMatrix(joined, 0);
+  const Matrix full = MatrixOps().CorrelationMatrix(joined, 0);
+  for (std::size_t k = 0; k < full.Size(); ++k) EXPECT_NEAR(known.Data()[k], full.Data()[k], 1e-13) << "joined " << k;
   // New scores in the same place (the old ones given up) are not mistaken
   // for the old ones.
   Matrix changed = scores;
