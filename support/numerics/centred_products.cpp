@@ -14,14 +14,15 @@
 //
 // Two ways of summing the products:
 // - Small problems (up to kCompensatedCrossWork multiply-adds): c is the
-//   mean (first pass), and every product is accumulated with TwoProduct and
-//   TwoSum (Dot2, see compensated.h), so each entry is nearly the correctly
-//   rounded centred sum of the data as centred. Ill-conditioned regressions
-//   on few cases depend on this.
-// - Large problems: one pass. c is the mean of the first block of rows (a
-//   pilot estimate); blocks of rows are centred into one cache-sized scratch
-//   buffer, multiplied with Eigen (a symmetric rank-k update when a matrix
-//   meets itself) and each block's products added into double-double
+//   mean (first pass), x - c is formed exactly (as a double and its rounding
+//   error), and every product is accumulated with TwoProduct and TwoSum
+//   (Dot2, see compensated.h), so each entry is nearly the correctly rounded
+//   centred sum of the data as given. Ill-conditioned regressions on few
+//   cases depend on this.
+// - Large problems: one pass. c is the mean of the first rows (a pilot
+//   estimate); blocks of rows are centred into a scratch buffer, multiplied
+//   by the block kernels (a symmetric rank-k update when a matrix meets
+//   itself) and each block's products added into double-double
 //   accumulators, so rounding grows with the block length, not with n. If a
 //   pilot centre turns out more than one standard deviation from its
 //   column's mean (sorted or trending data), the sums are formed again
@@ -170,10 +171,11 @@ void CompensatedProducts(const Operand& a, const Operand& b, bool symmetric, std
 void BlockedProducts(const Operand& a, const Operand& b, bool symmetric, std::size_t n, Sums& out) {
   const Eigen::Index ka = a.cols;
   const Eigen::Index kb = b.cols;
-  // About half a megabyte of scratch: the block stays in the second-level
-  // cache while it is multiplied.
+  // About two megabytes of scratch per block: long enough that adding each
+  // block's products into the double-doubles costs little beside the
+  // product itself, short enough that rounding within a block stays small.
   const Eigen::Index width = symmetric ? ka : ka + kb;
-  Eigen::Index block = std::clamp<Eigen::Index>(65536 / std::max<Eigen::Index>(width, 1), 64, 4096);
+  Eigen::Index block = std::clamp<Eigen::Index>(262144 / std::max<Eigen::Index>(width, 1), 64, 4096);
   block = std::min<Eigen::Index>(block, static_cast<Eigen::Index>(n));
   const std::size_t blockRows = static_cast<std::size_t>(block);
   // Chunks of at least 32768 rows, and few enough that their sums stay
@@ -218,10 +220,11 @@ void BlockedProducts(const Operand& a, const Operand& b, bool symmetric, std::si
       addSums(za.topRows(count), s.sumA, s.squaresA, !symmetric);
       if (symmetric) {
         kernels.selfProduct(za.data(), block, count, ka, product.data());
+        // The lower triangle, in the product's own layout (mirrored once
+        // at the end).
         for (Eigen::Index j = 0; j < ka; ++j)
           for (Eigen::Index i = j; i < ka; ++i) {
-            // Lower triangle of the block product into the upper triangle.
-            DD& d = s.cross[static_cast<std::size_t>(j + i * ka)];
+            DD& d = s.cross[static_cast<std::size_t>(i + j * ka)];
             d = Add(d, product(i, j));
           }
       } else {
@@ -248,6 +251,9 @@ void BlockedProducts(const Operand& a, const Operand& b, bool symmetric, std::si
     addInto(out.squaresB, partial[c].squaresB);
   }
   if (symmetric) {
+    for (Eigen::Index j = 0; j < ka; ++j)
+      for (Eigen::Index i = j + 1; i < ka; ++i)
+        out.cross[static_cast<std::size_t>(j + i * ka)] = out.cross[static_cast<std::size_t>(i + j * ka)];
     for (Eigen::Index i = 0; i < ka; ++i) out.squaresA[static_cast<std::size_t>(i)] =
         out.cross[static_cast<std::size_t>(i + i * ka)];
     out.sumB = out.sumA;
