@@ -24,7 +24,7 @@
 
 namespace {
 
-namespace files = nml::files;
+namespace files = nml::host::files;
 namespace host = nml::host;
 
 constexpr std::int32_t kRows = 100000;

@@ -5,6 +5,7 @@
 
 #include <malloc.h>
 
+#include "host/addin_workbook.h"
 #include "host/application.h"
 #include "host/cell_format.h"
 #include "support/range_checker.h"
@@ -84,7 +85,7 @@ BENCHMARK(BM_CopyPaste_100000x20)->Unit(benchmark::kMillisecond);
 
 void BM_WholeSheetClearAndFill(benchmark::State& state) {
   auto app = Application::Create();
-  auto sheet = app->Workbooks()->Item("nml2007.xlam")->Worksheets()->Item("Results");
+  auto sheet = app->Workbooks()->Item(host::kAddinWorkbookName)->Worksheets()->Item(host::kScratchSheetName);
   for (auto _ : state) {
     sheet->GetRange("A1:F60")->SetValue(Variant(1.0));
     sheet->Cells()->Clear();

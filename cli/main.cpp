@@ -28,15 +28,11 @@ namespace fs = std::filesystem;
 namespace nml::cli {
 namespace {
 
-// The bundled example: beside an installed binary (../share/nmlcorrelation/
-// examples), else in the source tree the binary was built from.
+// The bundled example: installed beside the program (share/nmlcorrelation/
+// examples), else in the source tree the program was built from.
 std::string ExamplePath() {
-  std::error_code ec;
-  const fs::path self = fs::read_symlink("/proc/self/exe", ec);
-  if (!ec) {
-    const fs::path installed = self.parent_path().parent_path() / "share" / "nmlcorrelation" / "examples" / "savings.csv";
-    if (fs::exists(installed, ec)) return installed.string();
-  }
+  const std::string installed = Host::ExampleFile();
+  if (!installed.empty()) return installed;
   return (fs::path(NML_EXAMPLE_DIR) / "savings.csv").string();
 }
 

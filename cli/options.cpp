@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cctype>
 
+#include "common/ascii_text.h"
+#include "nmlcorrelation/method.h"
+
 namespace nml::cli {
 
 const char* UsageText() {
@@ -36,11 +39,11 @@ standardised results and plots, written to savings-report.xlsx.
 namespace {
 
 std::int32_t MethodByName(std::string name) {
-  std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return std::tolower(c); });
-  if (name == "simple" || name == "pearson") return 0;
-  if (name == "multiple") return 1;
-  if (name == "partial") return 2;
-  if (name == "canonical") return 3;
+  name = AsciiLowerCopy(name);
+  if (name == "simple" || name == "pearson") return nmlCorrSimple;
+  if (name == "multiple") return nmlCorrMultiple;
+  if (name == "partial") return nmlCorrPartial;
+  if (name == "canonical") return nmlCorrCanonical;
   throw UsageError{"unknown method '" + name + "' (simple, multiple, partial or canonical)"};
 }
 
@@ -120,7 +123,7 @@ Options ParseOptions(const std::vector<std::string>& args) {
 }
 
 void ApplyExampleDefaults(Options& o) {
-  o.method = 3;
+  o.method = nmlCorrCanonical;
   o.xRange = "C1:D51";
   o.yRange = "B1:B51,E1:F51";
   o.headers = true;

@@ -1,10 +1,9 @@
 #include "nmlcorrelation/variant.h"
 
-#include <cerrno>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
+
+#include "common/number_text.h"
 
 namespace nml {
 
@@ -143,31 +142,6 @@ const ObjectRef& Variant::Object() const {
   return *u_.object;
 }
 
-namespace {
-
-bool ParseNumber(const std::string& s, double& out) {
-  const char* begin = s.c_str();
-  while (*begin == ' ' || *begin == '\t') ++begin;
-  if (*begin == '\0') return false;
-  // Only plain decimal notation: no hex floats, no "inf" or "nan" words.
-  for (const char* p = begin; *p; ++p) {
-    const char c = *p;
-    if (!((c >= '0' && c <= '9') || c == '.' || c == '-' || c == '+' || c == 'e' || c == 'E' || c == ' ' ||
-          c == '\t'))
-      return false;
-  }
-  char* end = nullptr;
-  errno = 0;
-  const double v = std::strtod(begin, &end);
-  if (end == begin || errno == ERANGE) return false;
-  while (*end == ' ' || *end == '\t') ++end;
-  if (*end != '\0' || !std::isfinite(v)) return false;
-  out = v;
-  return true;
-}
-
-}  // namespace
-
 double Variant::ToDouble() const {
   switch (kind_) {
     case VarKind::kEmpty: return 0.0;
@@ -177,34 +151,14 @@ double Variant::ToDouble() const {
     case VarKind::kBoolean: return u_.b ? -1.0 : 0.0;
     case VarKind::kText: {
       double v = 0;
-      if (!ParseNumber(*u_.text, v)) Raise(rt::kTypeMismatch);
+      if (ReadNumber(*u_.text, v) != NumberRead::kNumber) Raise(rt::kTypeMismatch);
       return v;
     }
     default: Raise(rt::kTypeMismatch);
   }
 }
 
-std::string FormatNumber15(double d) {
-  if (d == 0) return "0";
-  if (!std::isfinite(d)) return std::isnan(d) ? "NaN" : (d > 0 ? "Infinity" : "-Infinity");
-  char buf[40];
-  std::snprintf(buf, sizeof buf, "%.15G", d);
-  std::string s(buf);
-  const auto epos = s.find('E');
-  std::string mant = epos == std::string::npos ? s : s.substr(0, epos);
-  std::string exp = epos == std::string::npos ? "" : s.substr(epos + 1);
-  if (mant.find('.') != std::string::npos) {
-    while (!mant.empty() && mant.back() == '0') mant.pop_back();
-    if (!mant.empty() && mant.back() == '.') mant.pop_back();
-  }
-  if (exp.empty()) return mant;
-  // "%G" switches to exponent form below 1E-4, as the classic runtime does from
-  // 1E-05 down; keep two exponent digits with an explicit sign.
-  const int e = std::atoi(exp.c_str());
-  char ebuf[16];
-  std::snprintf(ebuf, sizeof ebuf, "E%c%02d", e < 0 ? '-' : '+', e < 0 ? -e : e);
-  return mant + ebuf;
-}
+std::string FormatNumber15(double d) { return NumberToText(d, 15); }
 
 std::string Variant::ToText() const {
   switch (kind_) {

@@ -5,6 +5,7 @@
 
 #include <utility>
 
+#include "nmlcorrelation/method.h"
 #include "common/handlers.h"
 #include "support/numerics/matrix_ops.h"
 
@@ -16,7 +17,7 @@ constexpr std::string_view kClass = "clsCorrelationBO";
 
 clsCorrelationBO::clsCorrelationBO() {
   Trail({kClass, "Initialise"}, [&] {
-    method_ = 0;
+    method_ = nmlCorrSimple;
     calculateDescriptives_ = kVFalse;
     raw_ = kVFalse;
     standardised_ = kVFalse;
@@ -151,11 +152,11 @@ Matrix clsCorrelationBO::CanVarStdX() const {
 
 void clsCorrelationBO::Analyse() {
   Trail({kClass, "Analyse"}, [&] {
-    if (method_ == 1) {
+    if (method_ == nmlCorrMultiple) {
       DoMultipleCorr();
-    } else if (method_ == 2) {
+    } else if (method_ == nmlCorrPartial) {
       DoPartialCorr();
-    } else if (method_ == 3) {
+    } else if (method_ == nmlCorrCanonical) {
       DoCanonicalCorr();
     } else {
       DoSimpleCorr();

@@ -1,5 +1,7 @@
 // nml::Host: the worksheet host as a program sees it, built on the host model,
 // the file readers and writer and the HostLink the component reaches it by.
+#include <dlfcn.h>
+
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -7,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/ascii_text.h"
 #include "host/application.h"
 #include "host/cell_format.h"
 #include "host/cell_rect.h"
@@ -66,7 +69,7 @@ host::WorkbookRef ActiveBook() {
 host::WorksheetRef SheetNamed(const std::string& name) {
   auto book = ActiveBook();
   for (const auto& s : book->SheetList())
-    if (host::SameName(s->Name(), name)) return s;
+    if (EqualsIgnoringCase(s->Name(), name)) return s;
   Raise(rt::kSubscriptOutOfRange, "the workbook " + book->Name() + " has no sheet named \"" + name + "\"");
 }
 
@@ -111,7 +114,7 @@ void Host::Reset() {
 
 std::string Host::Open(const std::string& path) {
   return HostCall("Open", [&] {
-    auto book = files::OpenWorkbook(*App(), path);
+    auto book = host::files::OpenWorkbook(*App(), path);
     auto& opened = OpenedFiles();
     std::erase_if(opened, [](const OpenedFile& f) { return f.book.expired(); });
     opened.push_back({book, fs::path(path)});
@@ -151,7 +154,7 @@ std::string Host::AddSheet(const std::string& name) {
     const auto& list = book->SheetList();
     auto taken = [&](const std::string& n) {
       for (const auto& s : list)
-        if (host::SameName(s->Name(), n)) return true;
+        if (EqualsIgnoringCase(s->Name(), n)) return true;
       return false;
     };
     std::string given = name;
@@ -286,15 +289,33 @@ std::string Host::ReportRange() {
   });
 }
 
+std::string Host::ExampleFile() {
+  return HostCall("ExampleFile", [] {
+    // The file that holds this code: the shared library, or a program the
+    // component is linked into. The example lies at the installed data folder
+    // relative to the library folder or the program folder.
+    Dl_info info{};
+    if (!dladdr(reinterpret_cast<void*>(&Host::ExampleFile), &info) || !info.dli_fname) return std::string();
+    std::error_code ec;
+    const fs::path self = fs::weakly_canonical(fs::path(info.dli_fname), ec);
+    if (ec) return std::string();
+    for (const char* relative : {NML_EXAMPLE_FROM_LIBDIR, NML_EXAMPLE_FROM_BINDIR}) {
+      const fs::path candidate = (self.parent_path() / relative / "savings.csv").lexically_normal();
+      if (fs::is_regular_file(candidate, ec)) return candidate.string();
+    }
+    return std::string();
+  });
+}
+
 void Host::Save(const std::string& path) {
   HostCall("Save", [&] {
     auto book = ActiveBook();
     for (const auto& f : OpenedFiles())
       if (f.book.lock() == book && SameFile(f.path, path))
-        files::RaiseFileError(files::kWriteFailed, files::FileNameOf(path) +
+        host::files::RaiseFileError(host::files::kWriteFailed, host::files::FileNameOf(path) +
                                                        ": the workbook was opened from this file; save it under "
                                                        "another name");
-    files::SaveWorkbook(*book, path);
+    host::files::SaveWorkbook(*book, path);
   });
 }
 

@@ -3,6 +3,7 @@
 #include <optional>
 #include <utility>
 
+#include "nmlcorrelation/method.h"
 #include "common/checked.h"
 #include "common/handlers.h"
 #include "host/application.h"
@@ -95,9 +96,9 @@ host::RangeRef GetResults(CorrelationState& s, Array<std::string>& XNames, Varia
     in.yRangeCells = s.YRangeCells;
     in.engine = &engine;
     switch (s.Method) {
-      case 1: return report::FormatMultipleResults(in, YNames);
-      case 2: return report::FormatPartialResults(in, YNames);
-      case 3: return report::FormatCanonicalResults(in, XNames, YNames, RawScoreCoords, StdScoreCoords);
+      case nmlCorrMultiple: return report::FormatMultipleResults(in, YNames);
+      case nmlCorrPartial: return report::FormatPartialResults(in, YNames);
+      case nmlCorrCanonical: return report::FormatCanonicalResults(in, XNames, YNames, RawScoreCoords, StdScoreCoords);
       default: return report::FormatSimpleResults(in, XNames);
     }
   });

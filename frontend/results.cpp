@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "charts/plots.h"
+#include "nmlcorrelation/method.h"
 #include "common/checked.h"
 #include "common/handlers.h"
 #include "frontend/correlation_state.h"
@@ -38,14 +39,14 @@ std::int16_t CheckAreas(const host::RangeRef& cells, std::int32_t mismatchCode, 
 // Steps 1 to 7: nothing is changed unless every check passes.
 void ValidateRanges(CorrelationState& s) {
   if (!s.XRangeCells) RaiseCode(5012);
-  if (s.Method != 0 && !s.YRangeCells) RaiseCode(5011);
+  if (s.Method != nmlCorrSimple && !s.YRangeCells) RaiseCode(5011);
 
   const auto& checker = support::TheRangeChecker();
   const std::int16_t xColumns = CheckAreas(s.XRangeCells, 5038, [&](const host::Range& area) {
     std::int32_t a = 0, b = 0, c = 0;
     checker.CheckXArea(area, s.Headers, a, b, c);
   });
-  if (s.Method == 0 && xColumns < 2) RaiseCode(5049);
+  if (s.Method == nmlCorrSimple && xColumns < 2) RaiseCode(5049);
   // Headers counts as -1 when set: three rows with a name row are two data rows.
   if (static_cast<std::int64_t>(s.XRangeCells->RowCount()) + s.Headers < 3) RaiseCode(5051);
 
@@ -54,12 +55,12 @@ void ValidateRanges(CorrelationState& s) {
       std::int32_t a = 0, b = 0, c = 0, d = 0;
       checker.CheckYArea(area, s.Headers, a, b, c, d);
     });
-    if (s.Method != 1 && yColumns < 2) RaiseCode(5048);
+    if (s.Method != nmlCorrMultiple && yColumns < 2) RaiseCode(5048);
     if (s.XRangeCells->RowCount() != s.YRangeCells->RowCount()) RaiseCode(5028);
     if (static_cast<std::int64_t>(s.YRangeCells->RowCount()) + s.Headers < 3) RaiseCode(5050);
   }
 
-  if (s.Method == 3 && !IsTrue(s.Raw) && !IsTrue(s.Standardised)) s.Standardised = kVTrue;
+  if (s.Method == nmlCorrCanonical && !IsTrue(s.Raw) && !IsTrue(s.Standardised)) s.Standardised = kVTrue;
 }
 
 // Element (i, j) of a 2 by 2 coordinate array, whatever its element type.
@@ -81,10 +82,10 @@ void PlotScoreBlock(CorrelationState& s, const Variant& c, VBool raw) {
 
 // Step 15: charts beside the pasted report.
 void DrawCharts(CorrelationState& s) {
-  if (s.Method == 3) {
+  if (s.Method == nmlCorrCanonical) {
     if (IsTrue(s.Raw)) PlotScoreBlock(s, s.RawScoreCoords, kVTrue);
     if (IsTrue(s.Standardised)) PlotScoreBlock(s, s.StdScoreCoords, kVFalse);
-  } else if (s.Method != 1 && s.Method != 2) {
+  } else if (s.Method != nmlCorrMultiple && s.Method != nmlCorrPartial) {
     host::RangeRef data = s.XRangeCells;
     if (IsTrue(s.Headers)) {
       auto app = support::TheHostLink().Application();

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "host/addin_workbook.h"
+#include "common/ascii_text.h"
 #include "host/reference_parser.h"
 
 namespace nml::host {
@@ -11,7 +13,7 @@ namespace {
 [[noreturn]] void GlobalRangeFailed() { Raise(rt::kApplicationDefined, "Method 'Range' of object '_Global' failed"); }
 
 bool IsOpen(const std::vector<WorkbookRef>& books, std::string_view name) {
-  return std::any_of(books.begin(), books.end(), [&](const WorkbookRef& b) { return SameName(b->Name(), name); });
+  return std::any_of(books.begin(), books.end(), [&](const WorkbookRef& b) { return EqualsIgnoringCase(b->Name(), name); });
 }
 
 }  // namespace
@@ -31,7 +33,7 @@ WorkbookRef Workbooks::Item(std::int32_t index) const {
 
 WorkbookRef Workbooks::Item(std::string_view name) const {
   for (const auto& b : app_->BookList())
-    if (SameName(b->Name(), name)) return b;
+    if (EqualsIgnoringCase(b->Name(), name)) return b;
   Raise(rt::kSubscriptOutOfRange);
 }
 
@@ -82,8 +84,8 @@ void Workbooks::Close(const WorkbookRef& book) {
 
 std::shared_ptr<Application> Application::Create() {
   auto app = CreateBare();
-  auto addin = app->Workbooks()->AddAddin("nml2007.xlam");
-  addin->AppendSheet("Results");
+  auto addin = app->Workbooks()->AddAddin(std::string(kAddinWorkbookName));
+  addin->AppendSheet(std::string(kScratchSheetName));
   return app;
 }
 
@@ -124,7 +126,7 @@ RangeRef Application::GetRange(std::string_view reference) {
     WorksheetRef on;
     if (area.sheet) {
       for (const auto& s : book->SheetList())
-        if (SameName(s->Name(), *area.sheet)) on = s;
+        if (EqualsIgnoringCase(s->Name(), *area.sheet)) on = s;
     } else if (!book->SheetList().empty()) {
       on = book->ActiveSheet();
     }

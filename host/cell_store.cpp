@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "host/format_table.h"
+#include "host/formula_shift.h"
 #include "host/reference_parser.h"
 
 namespace nml::host {
@@ -138,6 +139,20 @@ struct CellStore::Impl {
     Chunk* ch = Find(row, col);
     if (ch && ch->Empty()) cols[static_cast<std::size_t>(col - 1)].chunks[static_cast<std::size_t>(Band(row))].reset();
   }
+
+  // One run of a paste: len rows of one column, from (sr, sc) of a source
+  // to (dr, dc) here, within one chunk on either side (s and d, either null
+  // when that chunk does not exist; d is made when something lands in it).
+  struct PasteRun {
+    std::int32_t sr, sc, dr, dc, len;
+    const Chunk* s;
+    Chunk* d;
+  };
+  // Values and (when formulas) formulas, moved by (dRows, dCols).
+  void PasteValues(const Impl& src, PasteRun& run, bool withFormulas, std::int32_t dRows, std::int32_t dCols);
+  // Formats as the cells show them; ownOfUnformatted for a source cell
+  // without a format of its own.
+  void PasteFormats(PasteRun& run, std::uint32_t srcDefault, std::uint32_t dstDefault, std::uint32_t ownOfUnformatted);
 
   static Variant Decode(const Chunk& ch, std::int32_t off) {
     if (!ch.values) return {};
@@ -539,6 +554,66 @@ void CellStore::ClearAll() {
   impl_->formulas.clear();
 }
 
+void CellStore::Impl::PasteValues(const Impl& src, PasteRun& run, bool withFormulas, std::int32_t dRows,
+                                  std::int32_t dCols) {
+  const std::int32_t sr = run.sr, sc = run.sc, dr = run.dr, dc = run.dc, len = run.len;
+  const std::int32_t so = Offset(sr), dof = Offset(dr);
+  const Chunk* s = run.s;
+  Chunk*& d = run.d;
+  const bool srcHasValues = s && s->values;
+  if (srcHasValues && !d) d = &Ensure(dr, dc);
+  if (d && (srcHasValues || d->values)) {
+    for (std::int32_t i = 0; i < len; ++i) {
+      const std::uint8_t oldKind = d->Kind(dof + i);
+      if (oldKind & kFormulaFlag) formulas.erase(FormulaKey(dr + i, dc));
+      if ((oldKind & kKindMask) == KindByte(VarKind::kText)) d->EraseText(dof + i);
+      const std::uint8_t sk = srcHasValues ? s->values->kind[so + i] : 0;
+      if (sk == 0) {
+        if (d->values) d->values->kind[dof + i] = 0;
+        continue;
+      }
+      Values& dv = d->EnsureValues();
+      dv.num[dof + i] = s->values->num[so + i];
+      std::uint8_t kind = sk & kKindMask;
+      if (kind == KindByte(VarKind::kText)) {
+        std::string text;
+        if (s->text) {
+          auto it = s->text->find(static_cast<std::uint16_t>(so + i));
+          if (it != s->text->end()) text = it->second;
+        }
+        d->Texts()[static_cast<std::uint16_t>(dof + i)] = std::move(text);
+      }
+      if ((sk & kFormulaFlag) && withFormulas) {
+        auto it = src.formulas.find(FormulaKey(sr + i, sc));
+        if (it != src.formulas.end()) {
+          formulas[FormulaKey(dr + i, dc)] = ShiftFormula(it->second, dRows, dCols);
+          kind |= kFormulaFlag;
+        }
+      }
+      dv.kind[dof + i] = kind;
+    }
+  }
+}
+
+void CellStore::Impl::PasteFormats(PasteRun& run, std::uint32_t srcDefault, std::uint32_t dstDefault,
+                                 std::uint32_t ownOfUnformatted) {
+  const std::int32_t dr = run.dr, dc = run.dc, len = run.len;
+  const std::int32_t so = Offset(run.sr), dof = Offset(dr);
+  const Chunk* s = run.s;
+  Chunk*& d = run.d;
+  if (s && s->fmt) {
+    if (!d) d = &Ensure(dr, dc);
+    std::uint32_t* df = d->EnsureFmt();
+    for (std::int32_t i = 0; i < len; ++i)
+      df[dof + i] = OwnFormatId(EffectiveFormatId(s->fmt[so + i], srcDefault), dstDefault);
+  } else if (ownOfUnformatted != 0) {
+    if (!d) d = &Ensure(dr, dc);
+    std::fill_n(d->EnsureFmt() + dof, len, ownOfUnformatted);
+  } else if (d && d->fmt) {
+    std::fill_n(d->fmt.get() + dof, len, 0u);
+  }
+}
+
 void CellStore::PasteBlock(const CellStore& src, const CellRect& srcRect, std::int32_t top, std::int32_t left,
                            PasteParts parts, std::uint32_t srcDefault, std::uint32_t dstDefault) {
   CheckRect(srcRect);
@@ -572,61 +647,10 @@ void CellStore::PasteBlock(const CellStore& src, const CellRect& srcRect, std::i
       const std::int32_t sr = srcRect.top + r;
       const std::int32_t dr = top + r;
       const std::int32_t len = std::min({rowsToDo - r, kChunkRows - Offset(sr), kChunkRows - Offset(dr)});
-      const Chunk* s = src.impl_->Find(sr, sc);
-      Chunk* d = dst.Find(dr, dc);
-      const std::int32_t so = Offset(sr);
-      const std::int32_t dof = Offset(dr);
-
-      if (parts.values) {
-        const bool srcHasValues = s && s->values;
-        if (srcHasValues && !d) d = &dst.Ensure(dr, dc);
-        if (d && (srcHasValues || d->values)) {
-          for (std::int32_t i = 0; i < len; ++i) {
-            const std::uint8_t oldKind = d->Kind(dof + i);
-            if (oldKind & kFormulaFlag) dst.formulas.erase(FormulaKey(dr + i, dc));
-            if ((oldKind & kKindMask) == KindByte(VarKind::kText)) d->EraseText(dof + i);
-            const std::uint8_t sk = srcHasValues ? s->values->kind[so + i] : 0;
-            if (sk == 0) {
-              if (d->values) d->values->kind[dof + i] = 0;
-              continue;
-            }
-            Values& dv = d->EnsureValues();
-            dv.num[dof + i] = s->values->num[so + i];
-            std::uint8_t kind = sk & kKindMask;
-            if (kind == KindByte(VarKind::kText)) {
-              std::string text;
-              if (s->text) {
-                auto it = s->text->find(static_cast<std::uint16_t>(so + i));
-                if (it != s->text->end()) text = it->second;
-              }
-              d->Texts()[static_cast<std::uint16_t>(dof + i)] = std::move(text);
-            }
-            if ((sk & kFormulaFlag) && parts.formulas) {
-              auto it = src.impl_->formulas.find(FormulaKey(sr + i, sc));
-              if (it != src.impl_->formulas.end()) {
-                dst.formulas[FormulaKey(dr + i, dc)] = ShiftFormula(it->second, dRows, dCols);
-                kind |= kFormulaFlag;
-              }
-            }
-            dv.kind[dof + i] = kind;
-          }
-        }
-      }
-
-      if (parts.formats) {
-        if (s && s->fmt) {
-          if (!d) d = &dst.Ensure(dr, dc);
-          std::uint32_t* df = d->EnsureFmt();
-          for (std::int32_t i = 0; i < len; ++i)
-            df[dof + i] = OwnFormatId(EffectiveFormatId(s->fmt[so + i], srcDefault), dstDefault);
-        } else if (ownOfUnformatted != 0) {
-          if (!d) d = &dst.Ensure(dr, dc);
-          std::fill_n(d->EnsureFmt() + dof, len, ownOfUnformatted);
-        } else if (d && d->fmt) {
-          std::fill_n(d->fmt.get() + dof, len, 0u);
-        }
-      }
-      if (d && d->Empty()) dst.FreeIfEmpty(dr, dc);
+      Impl::PasteRun run{sr, sc, dr, dc, len, src.impl_->Find(sr, sc), dst.Find(dr, dc)};
+      if (parts.values) dst.PasteValues(*src.impl_, run, parts.formulas, dRows, dCols);
+      if (parts.formats) dst.PasteFormats(run, srcDefault, dstDefault, ownOfUnformatted);
+      if (run.d && run.d->Empty()) dst.FreeIfEmpty(dr, dc);
       r += len;
     }
   }

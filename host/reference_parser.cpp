@@ -2,90 +2,26 @@
 
 #include <algorithm>
 
+#include "host/reference_endpoint.h"
+#include "host/sheet_name.h"
+
 namespace nml::host {
 
 namespace {
 
-// One end of a reference: a cell (column and row), a column alone or a row
-// alone, each part possibly marked absolute with $.
-struct Endpoint {
-  std::int32_t col = 0;  // 0 when absent
-  std::int32_t row = 0;  // 0 when absent
-  bool colAbsolute = false;
-  bool rowAbsolute = false;
+using detail::Endpoint;
+using detail::IsAsciiLetter;
+using detail::IsDigit;
+using detail::IsHighByte;
+using detail::ParseEndpoint;
+using detail::TokenEndpoint;
 
-  bool IsCell() const { return col != 0 && row != 0; }
-  bool IsColumn() const { return col != 0 && row == 0; }
-  bool IsRow() const { return col == 0 && row != 0; }
-};
 
-bool IsAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 bool IsSpace(char c) { return c == ' ' || c == '\t'; }
-bool IsHighByte(char c) { return static_cast<unsigned char>(c) >= 0x80; }
 // Characters of an unquoted sheet name.
 bool IsNameChar(char c) { return IsAsciiLetter(c) || IsDigit(c) || c == '_' || c == '.' || IsHighByte(c); }
 
-int LetterValue(char c) { return (c >= 'a' ? c - 'a' : c - 'A') + 1; }
 
-// Reads [$]letters[$]digits from s at i. At most three letters and a bounded
-// number of digits are accepted, so no arithmetic can overflow.
-bool ParseEndpoint(std::string_view s, std::size_t& i, Endpoint& e) {
-  constexpr std::size_t kMaxDigits = 10;
-  e = Endpoint{};
-  bool firstDollar = false;
-  if (i < s.size() && s[i] == '$') {
-    firstDollar = true;
-    ++i;
-  }
-  std::size_t letters = 0;
-  std::int32_t col = 0;
-  while (i < s.size() && IsAsciiLetter(s[i])) {
-    if (++letters > 3) return false;
-    col = col * 26 + LetterValue(s[i]);
-    ++i;
-  }
-  bool rowDollar = false;
-  if (letters > 0) {
-    if (col > kMaxColumns) return false;
-    e.col = col;
-    e.colAbsolute = firstDollar;
-    if (i < s.size() && s[i] == '$') {
-      rowDollar = true;
-      ++i;
-    }
-  } else {
-    rowDollar = firstDollar;
-  }
-  std::size_t digits = 0;
-  std::int32_t row = 0;
-  while (i < s.size() && IsDigit(s[i])) {
-    if (++digits > kMaxDigits) return false;
-    row = row * 10 + (s[i] - '0');
-    if (row > kMaxRows) return false;
-    ++i;
-  }
-  if (digits == 0) {
-    if (rowDollar || letters == 0) return false;  // "$A$" or "$" alone
-    return true;
-  }
-  if (row == 0) return false;
-  e.row = row;
-  e.rowAbsolute = rowDollar;
-  return true;
-}
-
-// Number of characters of UTF-8 text (continuation bytes not counted).
-std::size_t CharCount(std::string_view s) {
-  return static_cast<std::size_t>(
-      std::count_if(s.begin(), s.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
-}
-
-bool ValidSheetName(std::string_view name) {
-  if (name.empty() || name.size() > 4 * 31 || CharCount(name) > 31) return false;
-  if (name.front() == '\'' || name.back() == '\'') return false;
-  return name.find_first_of(":\\/?*[]") == std::string_view::npos;
-}
 
 // Reads an optional sheet qualifier ("Data!" or "'My data'!") at i. Returns
 // false for a malformed one; leaves i alone when there is none.
@@ -106,7 +42,7 @@ bool ParseSheet(std::string_view s, std::size_t& i, std::optional<std::string>& 
       }
       name += s[j++];
     }
-    if (j >= s.size() || s[j] != '!' || !ValidSheetName(name)) return false;
+    if (j >= s.size() || s[j] != '!' || !IsValidSheetName(name)) return false;
     sheet = std::move(name);
     i = j + 1;
     return true;
@@ -115,7 +51,7 @@ bool ParseSheet(std::string_view s, std::size_t& i, std::optional<std::string>& 
   while (j < s.size() && IsNameChar(s[j])) ++j;
   if (j > i && j < s.size() && s[j] == '!') {
     std::string_view name = s.substr(i, j - i);
-    if (!ValidSheetName(name)) return false;
+    if (!IsValidSheetName(name)) return false;
     sheet = std::string(name);
     i = j + 1;
   }
@@ -149,61 +85,7 @@ std::optional<ParsedArea> ParseArea(std::string_view s) {
   return area;
 }
 
-std::string EndpointText(const Endpoint& e) {
-  std::string s;
-  if (e.col != 0) {
-    if (e.colAbsolute) s += '$';
-    s += ColumnLetters(e.col);
-  }
-  if (e.row != 0) {
-    if (e.rowAbsolute) s += '$';
-    s += std::to_string(e.row);
-  }
-  return s;
-}
 
-// Moves the relative parts of e; false when it leaves the grid.
-bool ShiftEndpoint(Endpoint& e, std::int32_t dRows, std::int32_t dCols) {
-  const std::int64_t col = e.col != 0 && !e.colAbsolute ? static_cast<std::int64_t>(e.col) + dCols : e.col;
-  const std::int64_t row = e.row != 0 && !e.rowAbsolute ? static_cast<std::int64_t>(e.row) + dRows : e.row;
-  if (e.col != 0 && (col < 1 || col > kMaxColumns)) return false;
-  if (e.row != 0 && (row < 1 || row > kMaxRows)) return false;
-  e.col = static_cast<std::int32_t>(col);
-  e.row = static_cast<std::int32_t>(row);
-  return true;
-}
-
-// Characters of a word in a formula: a reference, a name or a number. Bytes
-// of non-ASCII letters belong to the word, so "A1é" is a name, not a cell.
-bool IsTokenChar(char c) {
-  return IsAsciiLetter(c) || IsDigit(c) || c == '_' || c == '.' || c == '$' || c == '\\' || IsHighByte(c);
-}
-
-// The whole of token as one endpoint, if it is one.
-std::optional<Endpoint> TokenEndpoint(std::string_view token) {
-  Endpoint e;
-  std::size_t i = 0;
-  if (!ParseEndpoint(token, i, e) || i != token.size()) return std::nullopt;
-  return e;
-}
-
-// Copies a quoted stretch (opened by q at i, q doubled inside) to out.
-std::size_t CopyQuoted(std::string_view f, std::size_t i, char q, std::string& out) {
-  out += f[i++];
-  while (i < f.size()) {
-    out += f[i];
-    if (f[i] == q) {
-      if (i + 1 < f.size() && f[i + 1] == q) {
-        out += f[i + 1];
-        i += 2;
-        continue;
-      }
-      return i + 1;
-    }
-    ++i;
-  }
-  return i;
-}
 
 }  // namespace
 
@@ -295,94 +177,6 @@ std::string SheetPrefix(std::string_view sheetName) {
   return s + "'!";
 }
 
-std::string ShiftFormula(std::string_view f, std::int32_t dRows, std::int32_t dCols) {
-  std::string out;
-  out.reserve(f.size() + 8);
-  std::size_t i = 0;
-  while (i < f.size()) {
-    const char c = f[i];
-    if (c == '"' || c == '\'') {
-      i = CopyQuoted(f, i, c, out);
-      continue;
-    }
-    if (c == '[') {  // structured references ("T[[#This Row],[A1]]") and book indices stay as they are
-      int depth = 0;
-      const std::size_t start = i;
-      for (; i < f.size(); ++i) {
-        if (f[i] == '[') ++depth;
-        if (f[i] == ']' && --depth == 0) {
-          ++i;
-          break;
-        }
-      }
-      out.append(f.substr(start, i - start));
-      continue;
-    }
-    if (c == '#') {  // error literals such as #REF! or #N/A
-      const std::size_t start = i++;
-      while (i < f.size() && (IsAsciiLetter(f[i]) || IsDigit(f[i]) || f[i] == '/' || f[i] == '!' || f[i] == '?' ||
-                              f[i] == '_'))
-        ++i;
-      out.append(f.substr(start, i - start));
-      continue;
-    }
-    if (!IsTokenChar(c)) {
-      out += c;
-      ++i;
-      continue;
-    }
-    std::size_t j = i;
-    while (j < f.size() && IsTokenChar(f[j])) ++j;
-    const std::string_view token = f.substr(i, j - i);
-    const char next = j < f.size() ? f[j] : '\0';
-    auto first = (next == '(' || next == '!') ? std::nullopt : TokenEndpoint(token);
-    if (!first) {  // a function, a sheet name, a defined name or a number
-      out.append(token);
-      i = j;
-      continue;
-    }
-    // A range "A1:B2", "A:C" or "3:5": both ends of one kind. Should either
-    // end leave the grid, the whole range becomes #REF!.
-    if (next == ':') {
-      std::size_t k = j + 1;
-      while (k < f.size() && IsTokenChar(f[k])) ++k;
-      auto second = TokenEndpoint(f.substr(j + 1, k - j - 1));
-      const char after = k < f.size() ? f[k] : '\0';
-      if (second && after != '(' && after != '!' &&
-          ((first->IsCell() && second->IsCell()) || (first->IsColumn() && second->IsColumn()) ||
-           (first->IsRow() && second->IsRow()))) {
-        if (ShiftEndpoint(*first, dRows, dCols) && ShiftEndpoint(*second, dRows, dCols))
-          out += EndpointText(*first) + ":" + EndpointText(*second);
-        else
-          out += "#REF!";
-        i = k;
-        continue;
-      }
-    }
-    // A column or row alone ("A", "12") is a name or a number, not a reference.
-    if (first->IsCell())
-      out += ShiftEndpoint(*first, dRows, dCols) ? EndpointText(*first) : "#REF!";
-    else
-      out.append(token);
-    i = j;
-  }
-  return out;
-}
 
 }  // namespace nml::host
 
-namespace nml::host {
-
-bool SameName(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    char x = a[i];
-    char y = b[i];
-    if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
-    if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
-    if (x != y) return false;
-  }
-  return true;
-}
-
-}  // namespace nml::host

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "common/ascii_text.h"
 #include "host/application.h"
 #include "host/reference_parser.h"
 
@@ -17,7 +18,7 @@ WorksheetRef Worksheets::Item(std::int32_t index) const {
 
 WorksheetRef Worksheets::Item(std::string_view name) const {
   for (const auto& s : book_->SheetList())
-    if (SameName(s->Name(), name)) return s;
+    if (EqualsIgnoringCase(s->Name(), name)) return s;
   Raise(rt::kSubscriptOutOfRange);
 }
 
@@ -26,7 +27,7 @@ WorksheetRef Worksheets::Add() {
   std::string name;
   for (std::size_t n = list.size() + 1;; ++n) {
     name = "Sheet" + std::to_string(n);
-    if (std::none_of(list.begin(), list.end(), [&](const WorksheetRef& s) { return SameName(s->Name(), name); }))
+    if (std::none_of(list.begin(), list.end(), [&](const WorksheetRef& s) { return EqualsIgnoringCase(s->Name(), name); }))
       break;
   }
   auto sheet = std::make_shared<Worksheet>(book_, name);

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "common/ascii_text.h"
+#include "host/sheet_name.h"
 #include "host/application.h"
 #include "host/format_table.h"
 #include "host/reference_parser.h"
@@ -22,15 +24,10 @@ Worksheet::Worksheet(std::shared_ptr<Workbook> parent, std::string name)
 
 void Worksheet::SetName(std::string name) {
   auto fail = [] { Raise(rt::kApplicationDefined, "Unable to set the Name property of the Worksheet class"); };
-  std::size_t chars = 0;
-  for (char c : name)
-    if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) ++chars;
-  if (name.empty() || chars > 31 || name.find_first_of(":\\/?*[]") != std::string::npos ||
-      name.front() == '\'' || name.back() == '\'')
-    fail();
+  if (!IsValidSheetName(name)) fail();
   if (auto book = parent_.lock()) {
     for (const auto& other : book->SheetList())
-      if (other.get() != this && SameName(other->Name(), name)) fail();
+      if (other.get() != this && EqualsIgnoringCase(other->Name(), name)) fail();
   }
   name_ = std::move(name);
 }
@@ -64,7 +61,7 @@ RangeRef Worksheet::GetRange(std::string_view address) {
   std::vector<CellRect> rects;
   rects.reserve(parsed->size());
   for (const auto& area : *parsed) {
-    if (area.sheet && !SameName(*area.sheet, name_)) WorksheetRangeFailed();
+    if (area.sheet && !EqualsIgnoringCase(*area.sheet, name_)) WorksheetRangeFailed();
     rects.push_back(area.rect);
   }
   return std::make_shared<Range>(shared_from_this(), std::move(rects));

@@ -4,6 +4,8 @@
 #include <string_view>
 #include <utility>
 
+#include "host/addin_workbook.h"
+#include "nmlcorrelation/method.h"
 #include "common/checked.h"
 #include "common/handlers.h"
 #include "support/addin_globals.h"
@@ -27,7 +29,7 @@ host::WorksheetRef FindResultsSheet(std::string_view workbook) {
   try {
     host::ApplicationRef app = support::TheHostLink().Application();
     if (!app) return nullptr;
-    return app->Workbooks()->Item(workbook)->Worksheets()->Item("Results");
+    return app->Workbooks()->Item(workbook)->Worksheets()->Item(host::kScratchSheetName);
   } catch (...) {
     return nullptr;
   }
@@ -83,8 +85,8 @@ Variant Label(const Array<std::string>& headers, bool enumerate, std::int32_t j)
 
 clsCorrelationOutput::clsCorrelationOutput() {
   Trail({kClass, "Initialise"}, [&] {
-    resultsSheet_ = FindResultsSheet("nml2007.xlam");
-    if (!resultsSheet_) resultsSheet_ = FindResultsSheet("Numerolith.xla");
+    resultsSheet_ = FindResultsSheet(host::kAddinWorkbookName);
+    if (!resultsSheet_) resultsSheet_ = FindResultsSheet(host::kLegacyAddinWorkbookName);
 
     sheetDefaults_ = std::make_unique<support::SheetDefaults>();
     cellWriter_ = std::make_unique<support::CellWriter>();
@@ -96,7 +98,7 @@ clsCorrelationOutput::clsCorrelationOutput() {
 
     currentRow_ = 1;
     widestColumn_ = 1;
-    method_ = 0;
+    method_ = nmlCorrSimple;
   });
 }
 
@@ -128,17 +130,17 @@ void clsCorrelationOutput::OutputHeader(const std::string& XRange, const Variant
     std::int32_t rows = 3;
     const char* titleRange = "A1:A3";
     switch (method_) {
-      case 1:
+      case nmlCorrMultiple:
         Put(r, 1, Variant("Multiple Correlation Results for:"));
         Put(r + 1, 1, Variant("Y Variable Range = " + YRange.ToText()));
         Put(r + 2, 1, Variant("X Variable Range = " + XRange));
         break;
-      case 2:
+      case nmlCorrPartial:
         Put(r, 1, Variant("Partial Correlation Results for:"));
         Put(r + 1, 1, Variant("Variable Range = " + YRange.ToText()));
         Put(r + 2, 1, Variant("Controlling For = " + XRange));
         break;
-      case 3:
+      case nmlCorrCanonical:
         Put(r, 1, Variant("Canonical Correlation Results for:"));
         Put(r + 1, 1, Variant("Set 1 Range = " + XRange));
         Put(r + 2, 1, Variant("Set 2 Range = " + YRange.ToText()));

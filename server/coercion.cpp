@@ -6,6 +6,8 @@
 #include <string_view>
 #include <system_error>
 
+#include "common/ascii_text.h"
+#include "common/number_text.h"
 #include "server/ole_strings.h"
 
 namespace nml::server {
@@ -171,19 +173,6 @@ std::string CurrencyToText(std::int64_t c) {
   return DecimalToText(dec);
 }
 
-// The classic runtime's shortest form: up to 15 significant digits for a
-// Double (7 for a Single), exponent form "1E+20" outside 1E-05 .. 1E+15.
-std::string NumberToText(double d, int significant) {
-  if (d == 0) return "0";  // also -0
-  char buffer[64];
-  const auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, d, std::chars_format::general, significant);
-  if (ec != std::errc()) return {};
-  std::string text(buffer, end);
-  for (char& c : text)
-    if (c == 'e') c = 'E';
-  return text;
-}
-
 // Round half to even, as the classic runtime converts to integers.
 double RoundHalfEven(double d) {
   const double down = std::floor(d);
@@ -192,37 +181,14 @@ double RoundHalfEven(double d) {
   return down;
 }
 
-std::string_view Trim(std::string_view s) {
-  const auto isSpace = [](char c) { return c == ' ' || c == '\t'; };
-  while (!s.empty() && isSpace(s.front())) s.remove_prefix(1);
-  while (!s.empty() && isSpace(s.back())) s.remove_suffix(1);
-  return s;
-}
-
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t k = 0; k < a.size(); ++k) {
-    const auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
-    if (lower(a[k]) != lower(b[k])) return false;
-  }
-  return true;
-}
-
 // A number written as text: optional spaces, sign, digits with an optional
 // point, optional exponent. Words such as "inf" or "nan" are not numbers.
 HRESULT ParseNumber(BSTR text, double& out) {
-  const std::string utf8 = Utf8FromBstr(text);
-  std::string_view s = Trim(utf8);
-  if (!s.empty() && s.front() == '+') s.remove_prefix(1);
-  if (s.empty()) return DISP_E_TYPEMISMATCH;
-  for (const char c : s) {
-    if (!((c >= '0' && c <= '9') || c == '.' || c == 'e' || c == 'E' || c == '-' || c == '+'))
-      return DISP_E_TYPEMISMATCH;
+  switch (ReadNumber(Utf8FromBstr(text), out)) {
+    case NumberRead::kNumber: return S_OK;
+    case NumberRead::kOutOfRange: return DISP_E_OVERFLOW;
+    default: return DISP_E_TYPEMISMATCH;
   }
-  const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), out);
-  if (ec == std::errc::result_out_of_range) return DISP_E_OVERFLOW;
-  if (ec != std::errc() || end != s.data() + s.size()) return DISP_E_TYPEMISMATCH;
-  return S_OK;
 }
 
 HRESULT DoubleToLong(double d, std::int32_t& out) {
@@ -275,7 +241,7 @@ HRESULT CoerceToBool(const VARIANT& arg, bool& out) {
       return S_OK;
     case K::kText: {
       const std::string utf8 = Utf8FromBstr(s.text);
-      const std::string_view word = Trim(utf8);
+      const std::string_view word = TrimBlanks(utf8);
       if (EqualsIgnoringCase(word, "True")) {
         out = true;
         return S_OK;

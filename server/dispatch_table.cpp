@@ -1,41 +1,52 @@
 #include "server/dispatch_table.h"
 
-#include <array>
+#include <string_view>
 
+#include "common/ascii_text.h"
 #include "server/nmlcorrelation_server.h"
+#include "server/ole_strings.h"
 
 namespace nml::server {
 namespace {
 
-constexpr WORD kPut = DISPATCH_PROPERTYPUT;
-constexpr WORD kCall = DISPATCH_METHOD;
+// The type an argument is coerced to, by its type name in the IDL:
+// enumerations travel as 32-bit integers.
+constexpr VARTYPE TypeOf(std::string_view idlType) {
+  if (idlType == "VARIANT_BOOL") return VT_BOOL;
+  if (idlType == "BSTR") return VT_BSTR;
+  if (idlType == "nmlCorrelationMethod") return VT_I4;
+  throw "an argument type of the IDL that the dispatch table does not know";  // fails the build
+}
 
-constexpr std::array<MemberRow, 10> kMembers{{
-    {Member::kHeaders, "Headers", kPut, "YesNo", "VARIANT_BOOL", VT_BOOL, false},
-    {Member::kMethod, "Method", kPut, "Meth", "nmlCorrelationMethod", VT_I4, false},
-    {Member::kDescriptives, "Descriptives", kPut, "YesNo", "VARIANT_BOOL", VT_BOOL, false},
-    {Member::kStandardised, "Standardised", kPut, "YesNo", "VARIANT_BOOL", VT_BOOL, false},
-    {Member::kRaw, "Raw", kPut, "YesNo", "VARIANT_BOOL", VT_BOOL, false},
-    {Member::kPlots, "Plots", kPut, "YesNo", "VARIANT_BOOL", VT_BOOL, false},
-    {Member::kYRange, "YRange", kPut, "VR", "BSTR", VT_BSTR, false},
-    {Member::kXRange, "XRange", kPut, "VR", "BSTR", VT_BSTR, false},
-    {Member::kOutputRange, "OutputRange", kPut, "Value", "BSTR", VT_BSTR, false},
-    {Member::kResults, "Results", kCall, "OverWrite", "VARIANT_BOOL", VT_BOOL, true},
-}};
+constexpr MemberRow kMembers[] = {
+#define NML_MEMBER(name, id, invokeKind, paramName, paramTypeName, optional) \
+  {Member::k##name, #name, invokeKind, paramName, paramTypeName, TypeOf(paramTypeName), optional},
+#define NML_UUID(kind, text)
+#include "server/dispatch_members.inc"
+#undef NML_MEMBER
+#undef NML_UUID
+};
 
-// ASCII case-insensitive comparison of a caller's UTF-16 name with ours.
+// A caller's UTF-16 name against ours, ignoring the case of ASCII letters.
 bool SameName(const OLECHAR* theirs, const char* ours) {
-  const auto lower = [](unsigned c) { return (c >= 'A' && c <= 'Z') ? c - 'A' + 'a' : c; };
-  std::size_t k = 0;
-  for (; ours[k] != 0; ++k) {
-    if (theirs[k] == 0 || lower(theirs[k]) != lower(static_cast<unsigned char>(ours[k]))) return false;
-  }
-  return theirs[k] == 0;
+  std::size_t length = 0;
+  while (theirs[length] != 0) ++length;
+  return EqualsIgnoringCase(Utf8FromUtf16(theirs, length), ours);
 }
 
 }  // namespace
 
 std::span<const MemberRow> MemberTable() { return kMembers; }
+
+IdlUuids UuidsOfIdl() {
+  IdlUuids uuids{};
+#define NML_MEMBER(name, id, invokeKind, paramName, paramTypeName, optional)
+#define NML_UUID(kind, text) uuids.kind = text;
+#include "server/dispatch_members.inc"
+#undef NML_MEMBER
+#undef NML_UUID
+  return uuids;
+}
 
 const MemberRow* FindMember(DISPID id) {
   for (const MemberRow& row : kMembers)

@@ -1,6 +1,7 @@
 // The members of _clsCorrelation as the dispatch interface exposes them: one
 // row per member, in the order of NMLCorrelation.idl, with its identifier,
-// how it is invoked and its one argument.
+// how it is invoked and its one argument. The rows are generated from the IDL
+// at build time (server/dispatch_members.inc), so the two cannot disagree.
 #pragma once
 
 #include <cstddef>
@@ -11,17 +12,22 @@
 namespace nml::server {
 
 enum class Member : DISPID {
-  kHeaders = 1,
-  kMethod,
-  kDescriptives,
-  kStandardised,
-  kRaw,
-  kPlots,
-  kYRange,
-  kXRange,
-  kOutputRange,
-  kResults,
+#define NML_MEMBER(name, id, invokeKind, paramName, paramTypeName, optional) k##name = id,
+#define NML_UUID(kind, text)
+#include "server/dispatch_members.inc"
+#undef NML_MEMBER
+#undef NML_UUID
 };
+
+/// The uuids the IDL gives the library, the enumeration, the interface and
+/// the class, as text ("69CA1882-BE13-...").
+struct IdlUuids {
+  const char* library;
+  const char* enumeration;
+  const char* dispinterface;
+  const char* coclass;
+};
+IdlUuids UuidsOfIdl();
 
 struct MemberRow {
   Member member;

@@ -5,13 +5,11 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "host/files/utf8.h"
+#include "common/utf8.h"
 #include "server/nmlcorrelation_server.h"
 
 namespace nml::server {
 namespace {
-
-constexpr char32_t kReplacement = 0xFFFD;
 
 // The 32-bit byte count sits right before the characters.
 std::uint32_t* PrefixOf(BSTR text) { return reinterpret_cast<std::uint32_t*>(text) - 1; }
@@ -19,46 +17,13 @@ std::uint32_t* PrefixOf(BSTR text) { return reinterpret_cast<std::uint32_t*>(tex
 }  // namespace
 
 std::string Utf8FromUtf16(const OLECHAR* text, std::size_t count) {
-  std::string out;
-  out.reserve(count);
-  for (std::size_t i = 0; i < count; ++i) {
-    const char32_t unit = text[i];
-    if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < count && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
-      const char32_t low = text[++i];
-      files::AppendUtf8(out, 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
-    } else if (unit >= 0xD800 && unit <= 0xDFFF) {
-      files::AppendUtf8(out, kReplacement);
-    } else {
-      files::AppendUtf8(out, unit);
-    }
-  }
-  return out;
+  // Copied unit by unit: OLECHAR is a 16-bit integer, not char16_t.
+  return nml::Utf8FromUtf16(std::u16string(text, text + count));
 }
 
 std::string Utf8FromBstr(BSTR text) { return text ? Utf8FromUtf16(text, SysStringLen(text)) : std::string(); }
 
-std::u16string Utf16FromUtf8(std::string_view text) {
-  std::u16string out;
-  out.reserve(text.size());
-  std::size_t i = 0;
-  while (i < text.size()) {
-    char32_t cp = 0;
-    int len = files::DecodeUtf8(text, i, cp);
-    if (len == 0) {
-      cp = kReplacement;
-      len = 1;
-    }
-    i += static_cast<std::size_t>(len);
-    if (cp >= 0x10000) {
-      cp -= 0x10000;
-      out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-      out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
-    } else {
-      out.push_back(static_cast<char16_t>(cp));
-    }
-  }
-  return out;
-}
+std::u16string Utf16FromUtf8(std::string_view text) { return nml::Utf16FromUtf8(text); }
 
 BSTR AllocBstr(std::string_view utf8) {
   const std::u16string wide = Utf16FromUtf8(utf8);

@@ -15,6 +15,8 @@
 #include <new>
 #include <system_error>
 
+#include "common/ascii_text.h"
+#include "common/file_replacement.h"
 #include "server/module.h"
 #include "server/nmlcorrelation_server.h"
 
@@ -35,15 +37,6 @@ std::string_view TrimLine(std::string_view s) {
   while (!s.empty() && isSpace(s.front())) s.remove_prefix(1);
   while (!s.empty() && isSpace(s.back())) s.remove_suffix(1);
   return s;
-}
-
-bool SameKey(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t k = 0; k < a.size(); ++k) {
-    const auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
-    if (lower(a[k]) != lower(b[k])) return false;
-  }
-  return true;
 }
 
 std::string Failure(const std::string& what, const std::string& path, int error) {
@@ -73,7 +66,6 @@ class FolderLock {
   FolderLock(const FolderLock&) = delete;
   FolderLock& operator=(const FolderLock&) = delete;
   int Error() const { return error_; }
-  int Fd() const { return fd_; }
 
  private:
   int fd_ = -1;
@@ -108,45 +100,17 @@ bool ReadText(const std::string& path, std::string& text, bool& exists, std::str
   return true;
 }
 
-bool WriteAll(int fd, std::string_view text) {
-  while (!text.empty()) {
-    const ssize_t put = ::write(fd, text.data(), text.size());
-    if (put < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    text.remove_prefix(static_cast<std::size_t>(put));
+// Replaces the file at path by text, so that the file is always either the
+// old or the new text.
+bool ReplaceFile(const std::string& path, const std::string& folder, std::string_view text, std::string& error) {
+  FileReplacement out(path);
+  if (out.Open() && out.Write(text) && out.Commit()) return true;
+  switch (out.FailedStep()) {
+    case FileReplacement::Step::kCreate: error = Failure("cannot create a temporary file in", folder, out.Errno()); break;
+    case FileReplacement::Step::kReplace: error = Failure("cannot replace the registry", path, out.Errno()); break;
+    default: error = Failure("cannot write", out.TemporaryPath(), out.Errno()); break;
   }
-  return true;
-}
-
-// Replaces the file at path by text: a temporary file in the same folder,
-// written and flushed to disk, then renamed over the old one (and the folder
-// flushed), so that the file is always either the old or the new text.
-bool ReplaceFile(const std::string& path, const std::string& folder, int folderFd, std::string_view text,
-                 std::string& error) {
-  std::string temp = folder + "/." + fs::path(path).filename().string() + ".XXXXXX";
-  const int fd = ::mkstemp(temp.data());
-  if (fd < 0) {
-    error = Failure("cannot create a temporary file in", folder, errno);
-    return false;
-  }
-  struct stat old {};
-  const mode_t mode = ::stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644;
-  const bool written = ::fchmod(fd, mode) == 0 && WriteAll(fd, text) && ::fsync(fd) == 0;
-  const int writeError = errno;
-  if (::close(fd) != 0 || !written) {
-    error = Failure("cannot write", temp, written ? errno : writeError);
-    ::unlink(temp.c_str());
-    return false;
-  }
-  if (::rename(temp.c_str(), path.c_str()) != 0) {
-    error = Failure("cannot replace the registry", path, errno);
-    ::unlink(temp.c_str());
-    return false;
-  }
-  if (folderFd >= 0) ::fsync(folderFd);
-  return true;
+  return false;
 }
 
 // The file the registry path names: a symbolic link is followed, so that the
@@ -240,7 +204,7 @@ HRESULT UpdateRegistry(Change change) {
     SetLastErrorText({});
     return S_OK;
   }
-  if (!ReplaceFile(path, folder, lock.Fd(), after, error)) {
+  if (!ReplaceFile(path, folder, after, error)) {
     SetLastErrorText(error);
     return SELFREG_E_CLASS;
   }
@@ -308,7 +272,7 @@ bool RemoveSections(std::vector<RegistrySection>& sections, const std::vector<Re
   const auto ours = [&](const RegistrySection& s) {
     if (s.name.empty()) return false;
     for (const RegistrySection& o : own)
-      if (SameKey(s.name, o.name)) return true;
+      if (EqualsIgnoringCase(s.name, o.name)) return true;
     return false;
   };
   const auto before = sections.size();

@@ -6,13 +6,14 @@
 #include <filesystem>
 #include <system_error>
 
+#include "common/number_text.h"
 #include "host/cell_rect.h"
 #include "host/files/file_errors.h"
 #include "host/files/sheet_names.h"
-#include "host/files/utf8.h"
+#include "common/utf8.h"
 #include "host/files/workbook_builder.h"
 
-namespace nml::files {
+namespace nml::host::files {
 namespace {
 
 [[noreturn]] void LineError(std::int32_t code, const std::string& fileName, std::int64_t line, const std::string& what) {
@@ -141,15 +142,7 @@ void ParseCsv(std::string_view text, const std::string& fileName, const CsvField
 }
 
 Variant CsvFieldValue(std::string_view text) {
-  std::string_view t = text;
-  while (!t.empty() && (t.front() == ' ' || t.front() == '\t')) t.remove_prefix(1);
-  while (!t.empty() && (t.back() == ' ' || t.back() == '\t')) t.remove_suffix(1);
-  if (t.size() >= 2 && t.front() == '+' && t[1] != '-' && t[1] != '+') t.remove_prefix(1);
-  if (!t.empty()) {
-    double value = 0;
-    const auto [end, ec] = std::from_chars(t.data(), t.data() + t.size(), value, std::chars_format::general);
-    if (ec == std::errc() && end == t.data() + t.size() && std::isfinite(value)) return Variant(value);
-  }
+  if (const auto number = TextToNumber(text)) return Variant(*number);
   return Variant(text);
 }
 
@@ -176,4 +169,4 @@ host::WorkbookRef ReadCsv(host::Application& app, const std::string& path) {
   return ReadCsvText(app, bytes, name);
 }
 
-}  // namespace nml::files
+}  // namespace nml::host::files

@@ -11,7 +11,7 @@
 #include "host/workbook.h"
 #include "nmlcorrelation/variant.h"
 
-namespace nml::files {
+namespace nml::host::files {
 
 /// Largest CSV file read (1 GiB).
 inline constexpr std::uint64_t kMaxCsvBytes = std::uint64_t{1} << 30;
@@ -42,4 +42,4 @@ host::WorkbookRef ReadCsvText(host::Application& app, std::string_view bytes, co
 /// the file ("data.csv"). Also raises kCannotOpenFile and kFileTooLarge.
 host::WorkbookRef ReadCsv(host::Application& app, const std::string& path);
 
-}  // namespace nml::files
+}  // namespace nml::host::files

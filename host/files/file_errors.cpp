@@ -2,7 +2,7 @@
 
 #include <filesystem>
 
-namespace nml::files {
+namespace nml::host::files {
 
 std::string_view FileErrorMeaning(std::int32_t code) {
   switch (code) {
@@ -42,4 +42,4 @@ std::string FileNameOf(const std::string& path) {
   return name.empty() ? path : name;
 }
 
-}  // namespace nml::files
+}  // namespace nml::host::files

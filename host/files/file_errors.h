@@ -14,7 +14,7 @@
 
 #include "nmlcorrelation/error.h"
 
-namespace nml::files {
+namespace nml::host::files {
 
 // Any file.
 inline constexpr std::int32_t kCannotOpenFile = 6100;        // the file does not exist or cannot be read
@@ -58,4 +58,4 @@ std::string_view FileErrorMeaning(std::int32_t code);
 /// files in error descriptions and workbooks.
 std::string FileNameOf(const std::string& path);
 
-}  // namespace nml::files
+}  // namespace nml::host::files

@@ -2,16 +2,15 @@
 
 #include <filesystem>
 
+#include "common/ascii_text.h"
 #include "host/files/csv_reader.h"
 #include "host/files/file_errors.h"
 #include "host/files/xlsx_reader.h"
 
-namespace nml::files {
+namespace nml::host::files {
 
 host::WorkbookRef OpenWorkbook(host::Application& app, const std::string& path) {
-  std::string ext = std::filesystem::path(path).extension().string();
-  for (char& c : ext)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  const std::string ext = AsciiLowerCopy(std::filesystem::path(path).extension().string());
   if (ext == ".csv") return ReadCsv(app, path);
   if (ext == ".xlsx" || ext == ".xlsm") return ReadXlsx(app, path);
   const std::string name = FileNameOf(path);
@@ -22,4 +21,4 @@ host::WorkbookRef OpenWorkbook(host::Application& app, const std::string& path) 
                      " (open a .csv, .xlsx or .xlsm file)");
 }
 
-}  // namespace nml::files
+}  // namespace nml::host::files

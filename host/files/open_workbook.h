@@ -6,7 +6,7 @@
 #include "host/application.h"
 #include "host/workbook.h"
 
-namespace nml::files {
+namespace nml::host::files {
 
 /// Opens a .csv (ReadCsv) or .xlsx / .xlsm (ReadXlsx) file, the extension
 /// compared ignoring case, as a new workbook named after the file, made
@@ -17,4 +17,4 @@ namespace nml::files {
 ///   host::WorkbookRef book = files::OpenWorkbook(*app, "data.csv");
 host::WorkbookRef OpenWorkbook(host::Application& app, const std::string& path);
 
-}  // namespace nml::files
+}  // namespace nml::host::files

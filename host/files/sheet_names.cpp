@@ -1,8 +1,10 @@
 #include "host/files/sheet_names.h"
 
-#include "host/files/utf8.h"
+#include "common/ascii_text.h"
+#include "common/utf8.h"
+#include "host/sheet_name.h"
 
-namespace nml::files {
+namespace nml::host::files {
 namespace {
 
 bool Forbidden(char32_t cp) {
@@ -11,8 +13,6 @@ bool Forbidden(char32_t cp) {
     default: return false;
   }
 }
-
-char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 /// Cuts text (valid UTF-8) to at most max UTF-16 code units at a character boundary.
 std::string CutToUnits(const std::string& text, int max) {
@@ -29,35 +29,9 @@ std::string CutToUnits(const std::string& text, int max) {
   return text.substr(0, i);
 }
 
-std::string Lower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) c = AsciiLower(c);
-  return out;
-}
-
 }  // namespace
 
-bool SameNameIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
-  return true;
-}
-
-bool IsValidSheetName(std::string_view name) {
-  if (name.empty() || name.front() == '\'' || name.back() == '\'') return false;
-  int units = 0;
-  for (std::size_t i = 0; i < name.size();) {
-    char32_t cp = 0;
-    const int len = DecodeUtf8(name, i, cp);
-    if (len == 0 || Forbidden(cp)) return false;
-    units += cp >= 0x10000 ? 2 : 1;
-    i += static_cast<std::size_t>(len);
-  }
-  return units <= kMaxSheetNameLength;
-}
-
-bool SheetNamer::Taken(const std::string& name) const { return taken_.count(Lower(name)) != 0; }
+bool SheetNamer::Taken(const std::string& name) const { return taken_.count(AsciiLowerCopy(name)) != 0; }
 
 std::string SheetNamer::Take(std::string_view raw, std::string_view fallback) {
   std::string clean;
@@ -78,28 +52,28 @@ std::string SheetNamer::Take(std::string_view raw, std::string_view fallback) {
     }
     i += static_cast<std::size_t>(len);
   }
-  clean = CutToUnits(clean, kMaxSheetNameLength);
+  clean = CutToUnits(clean, host::kMaxSheetNameLength);
   if (!clean.empty() && clean.front() == '\'') clean.front() = '_';
   if (!clean.empty() && clean.back() == '\'') clean.back() = '_';
   if (clean.empty()) clean = std::string(fallback);
   if (!Taken(clean)) {
-    taken_.insert(Lower(clean));
+    taken_.insert(AsciiLowerCopy(clean));
     return clean;
   }
   // Numbering resumes where it stopped for this name, so that many copies of
   // one name cost no more than one lookup each.
-  int& n = nextSuffix_.try_emplace(Lower(clean), 2).first->second;
+  int& n = nextSuffix_.try_emplace(AsciiLowerCopy(clean), 2).first->second;
   for (;; ++n) {
     const std::string suffix = " (" + std::to_string(n) + ")";
-    std::string candidate = CutToUnits(clean, kMaxSheetNameLength - static_cast<int>(suffix.size()));
+    std::string candidate = CutToUnits(clean, host::kMaxSheetNameLength - static_cast<int>(suffix.size()));
     if (!candidate.empty() && candidate.back() == '\'') candidate.back() = '_';
     candidate += suffix;
     if (!Taken(candidate)) {
-      taken_.insert(Lower(candidate));
+      taken_.insert(AsciiLowerCopy(candidate));
       ++n;
       return candidate;
     }
   }
 }
 
-}  // namespace nml::files
+}  // namespace nml::host::files

@@ -7,17 +7,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
-namespace nml::files {
-
-/// The longest sheet name, in UTF-16 code units as the spreadsheet counts.
-inline constexpr int kMaxSheetNameLength = 31;
-
-/// True for 1 to 31 characters of valid UTF-8 without any of : \ / ? * [ ]
-/// and not beginning or ending with an apostrophe.
-bool IsValidSheetName(std::string_view name);
-
-/// ASCII case-insensitive equality, as sheet and workbook names compare.
-bool SameNameIgnoringCase(std::string_view a, std::string_view b);
+namespace nml::host::files {
 
 /// Hands out the sheet names of one workbook: valid, and each different from
 /// the ones handed out before (compared ignoring ASCII case).
@@ -37,4 +27,4 @@ class SheetNamer {
   std::unordered_map<std::string, int> nextSuffix_;      // lower-cased base name -> next number to try
 };
 
-}  // namespace nml::files
+}  // namespace nml::host::files

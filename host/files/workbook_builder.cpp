@@ -5,10 +5,11 @@
 #include <cstring>
 #include <memory>
 
+#include "common/ascii_text.h"
 #include "host/files/file_errors.h"
 #include "host/files/sheet_names.h"
 
-namespace nml::files {
+namespace nml::host::files {
 
 std::string ReadWholeFile(const std::string& path, const std::string& displayName, std::uint64_t maxBytes) {
   std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
@@ -32,7 +33,7 @@ std::string ReadWholeFile(const std::string& path, const std::string& displayNam
 
 host::WorkbookRef NewDetachedWorkbook(host::Application& app, const std::string& name) {
   for (const host::WorkbookRef& open : app.BookList())
-    if (open && SameNameIgnoringCase(open->Name(), name))
+    if (open && EqualsIgnoringCase(open->Name(), name))
       RaiseFileError(kWorkbookAlreadyOpen, name + ": a workbook with this name is already open");
   return std::make_shared<host::Workbook>(app.shared_from_this(), name, false);
 }
@@ -43,4 +44,4 @@ void AttachWorkbook(host::Application& app, const host::WorkbookRef& book) {
   if (!book->SheetList().empty()) book->SetActiveSheet(book->SheetList().front());
 }
 
-}  // namespace nml::files
+}  // namespace nml::host::files

@@ -9,7 +9,7 @@
 #include "host/application.h"
 #include "host/workbook.h"
 
-namespace nml::files {
+namespace nml::host::files {
 
 /// Reads a whole file. A missing or unreadable file raises kCannotOpenFile,
 /// one larger than maxBytes raises kFileTooLarge; displayName names the file
@@ -24,4 +24,4 @@ host::WorkbookRef NewDetachedWorkbook(host::Application& app, const std::string&
 /// workbooks, makes it the active workbook and its first sheet the active sheet.
 void AttachWorkbook(host::Application& app, const host::WorkbookRef& book);
 
-}  // namespace nml::files
+}  // namespace nml::host::files

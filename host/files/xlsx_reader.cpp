@@ -10,18 +10,22 @@
 #include <unordered_set>
 #include <vector>
 
+#include "common/ascii_text.h"
+#include "common/number_text.h"
 #include "host/cell_rect.h"
 #include "host/error_values.h"
+#include "host/formula_shift.h"
+#include "host/reference_endpoint.h"
 #include "host/reference_parser.h"
 #include "host/files/file_errors.h"
 #include "host/files/sheet_names.h"
-#include "host/files/utf8.h"
+#include "common/utf8.h"
 #include "host/files/workbook_builder.h"
 #include "host/files/xlsx_styles.h"
 #include "host/files/xml_scanner.h"
 #include "host/format_table.h"
 
-namespace nml::files {
+namespace nml::host::files {
 namespace {
 
 // More worksheets than any spreadsheet program keeps in one workbook.
@@ -94,15 +98,7 @@ struct Relationship {
 // ---------------------------------------------------------------------------
 // Cell values
 
-std::optional<double> ParseNumber(std::string_view v) {
-  while (!v.empty() && (v.front() == ' ' || v.front() == '\n' || v.front() == '\t')) v.remove_prefix(1);
-  while (!v.empty() && (v.back() == ' ' || v.back() == '\n' || v.back() == '\t')) v.remove_suffix(1);
-  if (!v.empty() && v.front() == '+') v.remove_prefix(1);
-  double d = 0;
-  const auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), d, std::chars_format::general);
-  if (v.empty() || ec != std::errc() || end != v.data() + v.size() || !std::isfinite(d)) return std::nullopt;
-  return d;
-}
+std::optional<double> ParseNumber(std::string_view v) { return TextToNumber(v); }
 
 std::optional<std::int64_t> ParseInteger(std::string_view v) {
   std::int64_t out = 0;
@@ -152,9 +148,13 @@ std::int64_t DaysFromCivil(std::int64_t y, unsigned m, unsigned d) {
   return era * 146097 + static_cast<std::int64_t>(doe) - 719468;
 }
 
+/// Days from the 1900 date system's day 0 to the 1904 system's: 1 January
+/// 1904 is day 0 of the one and day 1462 of the other.
+constexpr double kDays1900To1904 = 1462;
+
 /// The serial number of an ISO 8601 date or date-time ("2024-02-29",
-/// "2024-02-29T13:45:00", "13:45:00" alone), as the spreadsheet counts days.
-std::optional<double> ParseIsoDate(std::string_view v, bool date1904) {
+/// "2024-02-29T13:45:00", "13:45:00" alone), counted in the 1900 date system.
+std::optional<double> ParseIsoDate(std::string_view v) {
   auto num = [&](std::size_t at, std::size_t len) -> std::optional<int> {
     if (at + len > v.size()) return std::nullopt;
     int out = 0;
@@ -170,12 +170,8 @@ std::optional<double> ParseIsoDate(std::string_view v, bool date1904) {
     const auto y = num(0, 4), m = num(5, 2), d = num(8, 2);
     if (!y || !m || !d || *m < 1 || *m > 12 || *d < 1 || *d > 31) return std::nullopt;
     const std::int64_t days = DaysFromCivil(*y, static_cast<unsigned>(*m), static_cast<unsigned>(*d));
-    if (date1904) {
-      serial = static_cast<double>(days - DaysFromCivil(1904, 1, 1));
-    } else {
-      serial = static_cast<double>(days - DaysFromCivil(1899, 12, 30));
-      if (serial < 61) serial -= 1;  // the spreadsheet's 29 February 1900 comes before March
-    }
+    serial = static_cast<double>(days - DaysFromCivil(1899, 12, 30));
+    if (serial < 61) serial -= 1;  // the spreadsheet's 29 February 1900 comes before March
     at = 10;
     if (at < v.size() && v[at] == 'T') ++at;
   }
@@ -216,6 +212,17 @@ class XlsxReader {
   void ReadSheet(const std::string& part, host::Worksheet& sheet);
   void ReadCell(XmlScanner& scanner, host::Worksheet& sheet, const std::string& part, std::int32_t rowNumber,
                 std::int32_t& nextColumn);
+  // The parts of ReadCell: where the cell is, what its value is (a number
+  // apart, so that it is stored without a Variant), and its formula text.
+  void CellPosition(std::string_view reference, const std::string& part, std::int32_t& row, std::int32_t& column) const;
+  struct CellValue {
+    Variant value;
+    bool isNumber = false;
+    double number = 0;
+  };
+  template <class Bad>
+  CellValue ValueOfCell(bool hasValue, bool hasFormula, bool hasInline, std::uint32_t formatId, const Bad& bad);
+  std::string FormulaOfCell(std::int32_t row, std::int32_t column, std::optional<std::int64_t> sharedIndex);
   static void ReadRichText(XmlScanner& scanner, std::string& out);
 
   host::Application& app_;
@@ -297,6 +304,105 @@ void XlsxReader::ReadSharedStrings(const std::string& part) {
   }
 }
 
+void XlsxReader::CellPosition(std::string_view reference, const std::string& part, std::int32_t& row,
+                              std::int32_t& column) const {
+  // A cell reference as the reference parser reads it ("B7"), relative.
+  const auto cell = host::detail::TokenEndpoint(reference);
+  if (cell && cell->IsCell() && !cell->colAbsolute && !cell->rowAbsolute) {
+    row = cell->row;
+    column = cell->col;
+    return;
+  }
+  // Letters and a row number, but past the last row or column, is a cell
+  // outside the grid; anything else is no cell reference at all.
+  std::size_t letters = 0;
+  while (letters < reference.size() && reference[letters] >= 'A' && reference[letters] <= 'Z') ++letters;
+  const std::string_view digits = reference.substr(letters);
+  const bool number = !digits.empty() && digits.find_first_not_of("0123456789") == std::string_view::npos &&
+                      digits.find_first_not_of('0') != std::string_view::npos;
+  const std::string shown(reference.substr(0, 20));
+  if (letters > 0 && number)
+    RaiseFileError(kCellOutsideGrid,
+                   Context(part) + ": cell " + shown + " lies outside the grid (1,048,576 rows by 16,384 columns)");
+  RaiseFileError(kBadCellValue, Context(part) + ": bad cell reference \"" + shown + "\"");
+}
+
+template <class Bad>
+XlsxReader::CellValue XlsxReader::ValueOfCell(bool hasValue, bool hasFormula, bool hasInline, std::uint32_t formatId,
+                                              const Bad& bad) {
+  Variant value;
+  bool isNumber = false;
+  double number = 0;
+  if (type_ == "n") {
+    if (hasValue && !value_.empty()) {
+      const std::optional<double> d = ParseNumber(value_);
+      if (!d) bad("\"" + value_.substr(0, 40) + "\" is not a number");
+      isNumber = true;
+      number = *d;
+      // The host counts dates from 1900 only, as the written file does: a
+      // date of a workbook counting from 1904 moves to the same day's serial.
+      if (date1904_ && formatId != 0 && IsDateFormat(app_.Formats().Get(formatId).numberFormat))
+        number += kDays1900To1904;
+    }
+  } else if (type_ == "s") {
+    const std::optional<std::int64_t> index = ParseInteger(value_);
+    if (!index || *index < 0 || static_cast<std::size_t>(*index) >= sharedStrings_.size())
+      bad("shared string \"" + value_.substr(0, 40) + "\" does not exist");
+    value = Variant(sharedStrings_[static_cast<std::size_t>(*index)]);
+  } else if (type_ == "inlineStr") {
+    std::string& text = hasInline ? inline_ : value_;
+    UnescapeText(text);
+    value = Variant(text);
+  } else if (type_ == "str") {
+    UnescapeText(value_);
+    // An empty result is a formula not calculated yet. A formula whose cached
+    // result is an error literal stored as text (as writers that cannot store
+    // error results do) keeps its error.
+    const std::optional<std::int32_t> code = hasFormula ? host::ErrorValueCode(value_) : std::nullopt;
+    if (code) {
+      value = Variant::ErrorValue(*code);
+    } else if (!value_.empty() || !hasFormula) {
+      value = Variant(value_);
+    }
+  } else if (type_ == "b") {
+    if (value_ == "1" || value_ == "true") {
+      value = Variant::Boolean(true);
+    } else if (value_ == "0" || value_ == "false") {
+      value = Variant::Boolean(false);
+    } else if (hasValue) {
+      bad("\"" + value_.substr(0, 40) + "\" is not a boolean");
+    }
+  } else if (type_ == "e") {
+    const std::optional<std::int32_t> code = host::ErrorValueCode(value_);
+    value = code ? Variant::ErrorValue(*code) : Variant(value_);
+  } else if (type_ == "d") {
+    if (hasValue && !value_.empty()) {
+      const std::optional<double> d = ParseIsoDate(value_);
+      if (!d) bad("\"" + value_.substr(0, 40) + "\" is not a date");
+      isNumber = true;
+      number = *d;
+    }
+  } else {
+    bad("unknown cell type \"" + type_.substr(0, 20) + "\"");
+  }
+
+  return {std::move(value), isNumber, number};
+}
+
+std::string XlsxReader::FormulaOfCell(std::int32_t row, std::int32_t column, std::optional<std::int64_t> sharedIndex) {
+  // Shared formulas are stored once, at their anchor cell.
+  if (formulaType_ == "shared" && sharedIndex) {
+    if (!formula_.empty()) {
+      sharedFormulas_[*sharedIndex] = SharedFormula{formula_, row, column};
+      return formula_;
+    }
+    if (const auto it = sharedFormulas_.find(*sharedIndex); it != sharedFormulas_.end())
+      return host::ShiftFormula(it->second.text, row - it->second.row, column - it->second.column);
+    return {};
+  }
+  return formulaType_ != "dataTable" ? formula_ : std::string();
+}
+
 void XlsxReader::ReadCell(XmlScanner& scanner, host::Worksheet& sheet, const std::string& part,
                           std::int32_t rowNumber, std::int32_t& nextColumn) {
   // Attributes first: their text is valid only until the scanner moves.
@@ -305,29 +411,7 @@ void XlsxReader::ReadCell(XmlScanner& scanner, host::Worksheet& sheet, const std
   std::string reference;
   if (const auto r = scanner.Attribute("r")) {
     reference = std::string(*r);
-    std::size_t i = 0;
-    std::int64_t col = 0;
-    while (i < r->size() && (*r)[i] >= 'A' && (*r)[i] <= 'Z') {
-      if (i < 4) col = col * 26 + ((*r)[i] - 'A' + 1);
-      ++i;
-    }
-    const std::string_view digits = r->substr(i);
-    bool digitsOnly = !digits.empty();
-    for (const char c : digits) digitsOnly = digitsOnly && c >= '0' && c <= '9';
-    if (i == 0 || !digitsOnly)
-      RaiseFileError(kBadCellValue, Context(part) + ": bad cell reference \"" + reference.substr(0, 20) + "\"");
-    std::size_t firstDigit = 0;
-    while (firstDigit + 1 < digits.size() && digits[firstDigit] == '0') ++firstDigit;
-    const std::string_view significant = digits.substr(firstDigit);
-    const std::optional<std::int64_t> rowValue =
-        significant.size() <= 9 ? ParseInteger(significant) : std::optional<std::int64_t>(std::int64_t{host::kMaxRows} + 1);
-    if (!rowValue || *rowValue < 1)
-      RaiseFileError(kBadCellValue, Context(part) + ": bad cell reference \"" + reference.substr(0, 20) + "\"");
-    if (i > 3 || col > host::kMaxColumns || *rowValue > host::kMaxRows)
-      RaiseFileError(kCellOutsideGrid, Context(part) + ": cell " + reference.substr(0, 20) +
-                                           " lies outside the grid (1,048,576 rows by 16,384 columns)");
-    row = static_cast<std::int32_t>(*rowValue);
-    column = static_cast<std::int32_t>(col);
+    CellPosition(reference, part, row, column);
   } else {
     if (row < 1) RaiseFileError(kBadCellValue, Context(part) + ": a cell outside any row");
     if (column > host::kMaxColumns)
@@ -377,72 +461,8 @@ void XlsxReader::ReadCell(XmlScanner& scanner, host::Worksheet& sheet, const std
     RaiseFileError(kBadCellValue, Context(part) + ": cell " + cell + ": " + what);
   };
 
-  Variant value;
-  bool isNumber = false;
-  double number = 0;
-  if (type_ == "n") {
-    if (hasValue && !value_.empty()) {
-      const std::optional<double> d = ParseNumber(value_);
-      if (!d) bad("\"" + value_.substr(0, 40) + "\" is not a number");
-      isNumber = true;
-      number = *d;
-    }
-  } else if (type_ == "s") {
-    const std::optional<std::int64_t> index = ParseInteger(value_);
-    if (!index || *index < 0 || static_cast<std::size_t>(*index) >= sharedStrings_.size())
-      bad("shared string \"" + value_.substr(0, 40) + "\" does not exist");
-    value = Variant(sharedStrings_[static_cast<std::size_t>(*index)]);
-  } else if (type_ == "inlineStr") {
-    std::string& text = hasInline ? inline_ : value_;
-    UnescapeText(text);
-    value = Variant(text);
-  } else if (type_ == "str") {
-    UnescapeText(value_);
-    // An empty result is a formula not calculated yet. A formula whose cached
-    // result is an error literal stored as text (as writers that cannot store
-    // error results do) keeps its error.
-    const std::optional<std::int32_t> code = hasFormula ? host::ErrorValueCode(value_) : std::nullopt;
-    if (code) {
-      value = Variant::ErrorValue(*code);
-    } else if (!value_.empty() || !hasFormula) {
-      value = Variant(value_);
-    }
-  } else if (type_ == "b") {
-    if (value_ == "1" || value_ == "true") {
-      value = Variant::Boolean(true);
-    } else if (value_ == "0" || value_ == "false") {
-      value = Variant::Boolean(false);
-    } else if (hasValue) {
-      bad("\"" + value_.substr(0, 40) + "\" is not a boolean");
-    }
-  } else if (type_ == "e") {
-    const std::optional<std::int32_t> code = host::ErrorValueCode(value_);
-    value = code ? Variant::ErrorValue(*code) : Variant(value_);
-  } else if (type_ == "d") {
-    if (hasValue && !value_.empty()) {
-      const std::optional<double> d = ParseIsoDate(value_, date1904_);
-      if (!d) bad("\"" + value_.substr(0, 40) + "\" is not a date");
-      isNumber = true;
-      number = *d;
-    }
-  } else {
-    bad("unknown cell type \"" + type_.substr(0, 20) + "\"");
-  }
-
-  // The formula text: shared formulas are stored once, at their anchor cell.
-  std::string formula;
-  if (hasFormula) {
-    if (formulaType_ == "shared" && sharedIndex) {
-      if (!formula_.empty()) {
-        sharedFormulas_[*sharedIndex] = SharedFormula{formula_, row, column};
-        formula = formula_;
-      } else if (const auto it = sharedFormulas_.find(*sharedIndex); it != sharedFormulas_.end()) {
-        formula = host::ShiftFormula(it->second.text, row - it->second.row, column - it->second.column);
-      }
-    } else if (formulaType_ != "dataTable") {
-      formula = formula_;
-    }
-  }
+  auto [value, isNumber, number] = ValueOfCell(hasValue, hasFormula, hasInline, formatId, bad);
+  std::string formula = hasFormula ? FormulaOfCell(row, column, sharedIndex) : std::string();
   // A formula that is nothing but an error literal stands for an error cell.
   if (!formula.empty()) {
     if (const std::optional<std::int32_t> code = host::ErrorValueCode(formula)) {
@@ -578,8 +598,7 @@ host::WorkbookRef XlsxReader::Read() {
       RaiseFileError(kBadStructure, fileName_ + ": more than " + std::to_string(kMaxSheets) + " worksheets");
     // Each sheet has its own part; one part read again and again would
     // multiply a small archive into a huge workbook.
-    std::string key = rel->second.target;
-    for (char& c : key) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+    const std::string key = AsciiLowerCopy(rel->second.target);
     if (!partsRead.insert(key).second)
       RaiseFileError(kBadStructure, fileName_ + ": two sheets share the part " + rel->second.target);
     host::WorksheetRef sheet = book->AppendSheet(names.Take(Attr(s, "name").value(), "Sheet" + std::to_string(count)));
@@ -604,4 +623,4 @@ host::WorkbookRef ReadXlsxBytes(host::Application& app, std::string_view bytes, 
   return XlsxReader(app, zip, fileName).Read();
 }
 
-}  // namespace nml::files
+}  // namespace nml::host::files

@@ -10,7 +10,7 @@
 #include "host/files/zip_archive.h"
 #include "host/workbook.h"
 
-namespace nml::files {
+namespace nml::host::files {
 
 /// Reads the workbook at path as a new workbook named after the file
 /// ("book.xlsx"), with its worksheets in file order under the names the file
@@ -31,4 +31,4 @@ host::WorkbookRef ReadXlsx(host::Application& app, const std::string& path, Infl
 host::WorkbookRef ReadXlsxBytes(host::Application& app, std::string_view bytes, const std::string& fileName,
                                 InflateLimits limits = {});
 
-}  // namespace nml::files
+}  // namespace nml::host::files

@@ -13,7 +13,7 @@
 #include "host/cell_format.h"
 #include "host/files/file_errors.h"
 
-namespace nml::files {
+namespace nml::host::files {
 namespace {
 
 std::string_view LocalName(const char* qname) {
@@ -102,6 +102,31 @@ std::optional<std::uint32_t> ColorOf(const pugi::xml_node& color) {
 }
 
 }  // namespace
+
+bool IsDateFormat(std::string_view code) {
+  std::size_t monthRun = 0;
+  for (std::size_t i = 0; i < code.size(); ++i) {
+    const char c = static_cast<char>(code[i] | 0x20);  // ASCII letters in lower case
+    if (code[i] == '"') {
+      const std::size_t close = code.find('"', i + 1);
+      if (close == std::string_view::npos) return false;
+      i = close;
+    } else if (code[i] == '[') {
+      const std::size_t close = code.find(']', i + 1);
+      if (close == std::string_view::npos) return false;
+      i = close;
+    } else if (code[i] == '\\' || code[i] == '_' || code[i] == '*') {
+      ++i;  // the next character is shown (or padded) literally
+    } else if (c == 'd' || c == 'y') {
+      return true;
+    } else if (c == 'm') {
+      if (++monthRun >= 3) return true;
+      continue;
+    }
+    monthRun = 0;
+  }
+  return false;
+}
 
 std::string BuiltinNumberFormat(std::int32_t id) {
   switch (id) {
@@ -226,4 +251,4 @@ std::vector<std::uint32_t> ReadCellFormats(std::string_view stylesXml, host::For
   return ids;
 }
 
-}  // namespace nml::files
+}  // namespace nml::host::files

@@ -8,11 +8,17 @@
 
 #include "host/format_table.h"
 
-namespace nml::files {
+namespace nml::host::files {
 
 /// Format code of a built-in number format id (0 to 49 as every spreadsheet
 /// numbers them); "General" for ids without a fixed code.
 std::string BuiltinNumberFormat(std::int32_t id);
+
+/// True for a number format that shows a calendar date: one with a day or a
+/// year, or a month by name ("mmm"), outside quoted text, escaped characters
+/// and [bracketed] sections. Time-only formats ("h:mm", "mm:ss", "[h]") are
+/// not dates.
+bool IsDateFormat(std::string_view code);
 
 /// The palette index (1 to 56) of the default palette colour nearest to an
 /// RGB value (0xRRGGBB); an exact match wins, the lowest index among equals.
@@ -26,4 +32,4 @@ std::int32_t NearestPaletteIndex(std::uint32_t rgb);
 std::vector<std::uint32_t> ReadCellFormats(std::string_view stylesXml, host::FormatTable& formats,
                                            const std::string& context);
 
-}  // namespace nml::files
+}  // namespace nml::host::files

@@ -16,22 +16,23 @@
 #include <unordered_map>
 #include <vector>
 
+#include "common/classic_locale_scope.h"
+#include "common/file_replacement.h"
+#include "common/utf8.h"
 #include "host/application.h"
 #include "host/cell_format.h"
 #include "host/cell_rect.h"
 #include "host/error_values.h"
 #include "host/format_table.h"
+#include "host/files/column_widths.h"
 #include "host/files/file_errors.h"
-#include "host/files/utf8.h"
 #include "host/range.h"
 #include "host/reference_parser.h"
 #include "host/worksheet.h"
 
-namespace nml::files {
+namespace nml::host::files {
 namespace {
 
-constexpr double kDefaultColumnWidth = 8.43;  // the spreadsheet's default, in characters
-constexpr double kMaxEstimatedWidth = 60.0;
 constexpr std::size_t kMaxTextLength = 32767;
 // Size of a chart before scaling, in pixels.
 constexpr double kChartBaseWidthPx = 480.0;
@@ -50,66 +51,6 @@ std::string SheetReference(const std::string& sheetName, const host::CellRect& r
 
 /// Text for a chart or axis title; a leading "=" would make it a cell reference.
 std::string TitleText(const std::string& text) { return (!text.empty() && text.front() == '=') ? " " + text : text; }
-
-/// Digits left of the decimal point of |v| (at least 1).
-int IntegerDigits(double v) {
-  v = std::fabs(v);
-  int digits = 1;
-  double limit = 10.0;
-  while (v >= limit && digits < 309) {
-    ++digits;
-    limit *= 10.0;
-  }
-  return digits;
-}
-
-/// What the width estimate needs to know of a number format.
-struct NumberLook {
-  bool general = true;
-  bool percent = false;
-  bool thousands = false;
-  int decimals = 0;
-};
-
-NumberLook LookOf(const std::string& code) {
-  NumberLook look;
-  if (code.empty() || code == "General") return look;
-  look.general = false;
-  const std::string section = code.substr(0, code.find(';'));
-  look.percent = section.find('%') != std::string::npos;
-  look.thousands = section.find(',') != std::string::npos;
-  const std::size_t point = section.find('.');
-  if (point != std::string::npos)
-    for (std::size_t i = point + 1; i < section.size() && (section[i] == '0' || section[i] == '#'); ++i) ++look.decimals;
-  return look;
-}
-
-/// Characters a number takes on screen under a format.
-double NumberChars(double v, const NumberLook& look) {
-  const int sign = v < 0 ? 1 : 0;
-  if (look.general) {
-    // General shrinks fractions to fit and switches to exponents past 11 characters.
-    return std::min(11, sign + IntegerDigits(v));
-  }
-  const double shown = look.percent ? v * 100.0 : v;
-  const int digits = IntegerDigits(shown);
-  return sign + digits + (look.thousands ? (digits - 1) / 3 : 0) + (look.decimals > 0 ? look.decimals + 1 : 0) +
-         (look.percent ? 1 : 0);
-}
-
-/// Characters of the longest line of a text.
-double TextChars(const std::string& text) {
-  std::size_t longest = 0, current = 0;
-  for (const char c : text) {
-    if (c == '\n') {
-      longest = std::max(longest, current);
-      current = 0;
-    } else if ((static_cast<unsigned char>(c) & 0xC0u) != 0x80u) {
-      ++current;
-    }
-  }
-  return static_cast<double>(std::max(longest, current));
-}
 
 struct WorkbookCloser {
   void operator()(lxw_workbook* wb) const { lxw_workbook_free(wb); }
@@ -132,6 +73,7 @@ class XlsxWriter {
   const FormatInfo& Format(std::uint32_t id);
   void WriteSheet(const host::Worksheet& sheet, lxw_worksheet* ws);
   void WriteChart(const host::Worksheet& sheet, lxw_worksheet* ws, const host::ChartObject& chart, std::size_t number);
+  void WriteColumnWidths(const host::Worksheet& sheet, lxw_worksheet* ws, const ColumnWidths& widths);
   void Check(lxw_error error, const host::Worksheet& sheet, std::int32_t row, std::int32_t col) const;
 
   const host::Workbook& book_;
@@ -181,26 +123,9 @@ void XlsxWriter::Check(lxw_error error, const host::Worksheet& sheet, std::int32
 void XlsxWriter::WriteSheet(const host::Worksheet& sheet, lxw_worksheet* ws) {
   const host::CellStore& store = sheet.Store();
   const std::uint32_t sheetFormat = sheet.DefaultFormatId();
-  std::vector<double> chars;  // estimated characters per column (index 0 unused)
-
-  // Left-aligned text can spill over an empty right neighbour, so it widens
-  // its column only when the next cell of its row holds something; centred
-  // and right-aligned text always does.
-  struct PendingText {
-    std::int32_t row = 0, col = 0;
-    double chars = 0;
-  } pending;
-  auto widen = [&](std::int32_t col, double n) {
-    if (static_cast<std::size_t>(col) >= chars.size()) chars.resize(static_cast<std::size_t>(col) + 1, 0.0);
-    chars[static_cast<std::size_t>(col)] = std::max(chars[static_cast<std::size_t>(col)], n);
-  };
-  auto textWidth = [&](std::int32_t row, std::int32_t col, double n, bool spills) {
-    if (spills) {
-      pending = PendingText{row, col, n};
-    } else {
-      widen(col, n);
-    }
-  };
+  ColumnWidths widths;
+  auto widen = [&](std::int32_t col, double n) { widths.Widen(col, n); };
+  auto textWidth = [&](std::int32_t row, std::int32_t col, double n, bool spills) { widths.Text(row, col, n, spills); };
 
   // The file format holds at most 32,767 characters in a cell; cutting the
   // text would lose data silently.
@@ -213,8 +138,7 @@ void XlsxWriter::WriteSheet(const host::Worksheet& sheet, lxw_worksheet* ws) {
   store.ForEachCell([&](std::int32_t row, std::int32_t col, const Variant& value, std::uint32_t formatId) {
     const FormatInfo& info = Format(host::EffectiveFormatId(formatId, sheetFormat));
     const double boldFactor = info.bold ? 1.1 : 1.0;
-    if (!value.IsEmpty() && pending.row == row && pending.col == col - 1) widen(pending.col, pending.chars);
-    pending = PendingText{};
+    widths.Visit(row, col, !value.IsEmpty());
 
     const lxw_row_t r = static_cast<lxw_row_t>(row - 1);
     const lxw_col_t c = static_cast<lxw_col_t>(col - 1);
@@ -290,22 +214,22 @@ void XlsxWriter::WriteSheet(const host::Worksheet& sheet, lxw_worksheet* ws) {
     Check(error, sheet, row, col);
   });
 
-  // Column widths: the sheet's own where set, otherwise the estimate when it
-  // exceeds the default; consecutive equal columns share one record.
-  const lxw_format* columnFormat = Format(host::EffectiveFormatId(0, sheetFormat)).format;
-  std::int32_t lastColumn = std::max(static_cast<std::int32_t>(chars.size()) - 1, 0);
-  for (std::int32_t col = host::kMaxColumns; col > std::max(lastColumn, 0); --col)
+  WriteColumnWidths(sheet, ws, widths);
+  std::size_t number = 0;
+  for (const host::ChartObject& chart : sheet.Charts()) WriteChart(sheet, ws, chart, ++number);
+}
+
+// Column widths: the sheet's own where set, otherwise the estimate when it
+// exceeds the default; consecutive equal columns share one record.
+void XlsxWriter::WriteColumnWidths(const host::Worksheet& sheet, lxw_worksheet* ws, const ColumnWidths& widths) {
+  const lxw_format* columnFormat = Format(host::EffectiveFormatId(0, sheet.DefaultFormatId())).format;
+  std::int32_t lastColumn = widths.LastColumn();
+  for (std::int32_t col = host::kMaxColumns; col > lastColumn; --col)
     if (sheet.ColumnWidth(col) > 0) {
       lastColumn = col;
       break;
     }
-  auto widthOf = [&](std::int32_t col) {
-    const double own = sheet.ColumnWidth(col);
-    if (own > 0) return std::min(own, 255.0);
-    const double n = static_cast<std::size_t>(col) < chars.size() ? chars[static_cast<std::size_t>(col)] : 0.0;
-    const double estimate = std::min(n + 1.5, kMaxEstimatedWidth);
-    return estimate > kDefaultColumnWidth ? estimate : kDefaultColumnWidth;
-  };
+  auto widthOf = [&](std::int32_t col) { return widths.Width(col, sheet.ColumnWidth(col)); };
   const std::int32_t end = columnFormat ? host::kMaxColumns : lastColumn;
   for (std::int32_t col = 1; col <= end;) {
     const double width = widthOf(col);
@@ -318,9 +242,6 @@ void XlsxWriter::WriteSheet(const host::Worksheet& sheet, lxw_worksheet* ws) {
     }
     col = to + 1;
   }
-
-  std::size_t number = 0;
-  for (const host::ChartObject& chart : sheet.Charts()) WriteChart(sheet, ws, chart, ++number);
 }
 
 void XlsxWriter::WriteChart(const host::Worksheet& sheet, lxw_worksheet* ws, const host::ChartObject& chart,
@@ -404,13 +325,6 @@ void XlsxWriter::Write(lxw_workbook* wb) {
   }
 }
 
-/// Removes a file when it goes out of scope, unless released.
-struct TempFile {
-  std::string path;
-  ~TempFile() {
-    if (!path.empty()) std::remove(path.c_str());
-  }
-};
 
 }  // namespace
 
@@ -420,45 +334,25 @@ void SaveWorkbook(const host::Workbook& book, const std::string& path, const Sav
   const std::shared_ptr<host::Application> app = book.Parent();
   if (!app) RaiseFileError(kWriteFailed, "cannot write " + fileName + ": the workbook is closed");
 
-  // A temporary file beside the target, so that the final rename stays on one file system.
-  const std::filesystem::path target(path);
-  std::filesystem::path folder = target.parent_path();
-  if (folder.empty()) folder = ".";
-  TempFile temp;
-  {
-    std::string pattern = (folder / ("." + fileName + ".XXXXXX")).string();
-    const int fd = ::mkstemp(pattern.data());
-    if (fd < 0) RaiseFileError(kWriteFailed, "cannot write " + fileName + ": " + std::strerror(errno));
-    ::close(fd);
-    temp.path = pattern;
-  }
+  FileReplacement temp(path);
+  if (!temp.Open()) RaiseFileError(kWriteFailed, "cannot write " + fileName + ": " + std::strerror(temp.Errno()));
 
+  // libxlsxwriter prints numbers with printf: under a locale with a decimal
+  // comma it would write "1,5" into the file, which no reader takes.
+  const ClassicLocaleScope classicNumbers;
   lxw_workbook_options lxwOptions{};
   lxwOptions.constant_memory = options.constantMemory ? LXW_TRUE : LXW_FALSE;
   lxwOptions.use_zip64 = LXW_TRUE;
-  std::unique_ptr<lxw_workbook, WorkbookCloser> wb(workbook_new_opt(temp.path.c_str(), &lxwOptions));
+  std::unique_ptr<lxw_workbook, WorkbookCloser> wb(workbook_new_opt(temp.TemporaryPath().c_str(), &lxwOptions));
   if (!wb) RaiseFileError(kWriteFailed, "cannot write " + fileName + ": the workbook cannot be created");
   XlsxWriter(book, app->Formats(), fileName).Write(wb.get());
   const lxw_error closed = workbook_close(wb.release());  // frees the workbook whatever the outcome
   if (closed != LXW_NO_ERROR) RaiseFileError(kWriteFailed, "cannot write " + fileName + ": " + lxw_strerror(closed));
 
-  // mkstemp makes the file private; give it the mode a new file gets (or the old file's).
-  struct stat old {};
-  mode_t mode;
-  if (::stat(path.c_str(), &old) == 0) {
-    mode = old.st_mode & 07777;
-  } else {
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    mode = 0666 & ~mask;
-  }
-  ::chmod(temp.path.c_str(), mode);
-  if (std::rename(temp.path.c_str(), path.c_str()) != 0)
-    RaiseFileError(kWriteFailed, "cannot write " + fileName + ": " + std::strerror(errno));
-  temp.path.clear();
+  if (!temp.Commit()) RaiseFileError(kWriteFailed, "cannot write " + fileName + ": " + std::strerror(temp.Errno()));
 }
 
-}  // namespace nml::files
+}  // namespace nml::host::files
 
 // ---------------------------------------------------------------------------
 // The deflate level of the workbooks we write.

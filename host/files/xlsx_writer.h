@@ -7,7 +7,7 @@
 
 #include "host/workbook.h"
 
-namespace nml::files {
+namespace nml::host::files {
 
 struct SaveOptions {
   /// Stream each sheet's rows to the file as they are written instead of
@@ -31,4 +31,4 @@ struct SaveOptions {
 /// kWriteFailed when the file cannot be written or moved into place.
 void SaveWorkbook(const host::Workbook& book, const std::string& path, const SaveOptions& options = {});
 
-}  // namespace nml::files
+}  // namespace nml::host::files

@@ -5,9 +5,9 @@
 #include <cstring>
 
 #include "host/files/file_errors.h"
-#include "host/files/utf8.h"
+#include "common/utf8.h"
 
-namespace nml::files {
+namespace nml::host::files {
 namespace {
 
 constexpr std::size_t kMaxDepth = 256;
@@ -270,4 +270,4 @@ void XmlScanner::SkipElement() {
   }
 }
 
-}  // namespace nml::files
+}  // namespace nml::host::files

@@ -14,7 +14,7 @@
 #include <string_view>
 #include <vector>
 
-namespace nml::files {
+namespace nml::host::files {
 
 class XmlScanner {
  public:
@@ -77,4 +77,4 @@ class XmlScanner {
   std::string textScratch_;
 };
 
-}  // namespace nml::files
+}  // namespace nml::host::files

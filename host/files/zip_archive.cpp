@@ -7,7 +7,7 @@
 
 #include "host/files/file_errors.h"
 
-namespace nml::files {
+namespace nml::host::files {
 namespace {
 
 struct ErrorHolder {
@@ -165,4 +165,4 @@ std::optional<std::string> ZipArchive::ReadIfPresent(std::string_view name) {
   return out;
 }
 
-}  // namespace nml::files
+}  // namespace nml::host::files

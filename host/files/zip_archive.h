@@ -11,7 +11,7 @@
 
 struct zip;  // libzip's archive handle
 
-namespace nml::files {
+namespace nml::host::files {
 
 struct InflateLimits {
   std::uint64_t maxPartBytes = std::uint64_t{512} << 20;   // 512 MiB
@@ -57,4 +57,4 @@ class ZipArchive {
   std::uint64_t totalInflated_ = 0;
 };
 
-}  // namespace nml::files
+}  // namespace nml::host::files

@@ -12,6 +12,8 @@
 #include <string>
 #include <string_view>
 
+#include "nmlcorrelation/export.h"
+
 namespace nml {
 
 /// The object-error base (0x80040000 as a signed 32-bit number).
@@ -41,9 +43,9 @@ inline constexpr std::int32_t kApplicationDefined = 1004;
 /// The description the error system supplies for a number: the classic texts
 /// for the runtime's errors, "Application-defined or object-defined error" for
 /// everything else.
-std::string_view StandardDescription(std::int32_t number);
+NML_API std::string_view StandardDescription(std::int32_t number);
 
-class Error : public std::exception {
+class NML_API Error : public std::exception {
  public:
   Error(std::int32_t number, std::string description, std::string source = {},
         std::source_location where = std::source_location::current());
@@ -68,10 +70,10 @@ class Error : public std::exception {
 };
 
 /// Raises number with its standard description (or the one given).
-[[noreturn]] void Raise(std::int32_t number, std::string description = {}, std::string source = {},
+[[noreturn]] NML_API void Raise(std::int32_t number, std::string description = {}, std::string source = {},
                         std::source_location where = std::source_location::current());
 
 /// Raises one of the component's own codes (5000 to 5101) as base + code.
-[[noreturn]] void RaiseCode(std::int32_t code, std::source_location where = std::source_location::current());
+[[noreturn]] NML_API void RaiseCode(std::int32_t code, std::source_location where = std::source_location::current());
 
 }  // namespace nml

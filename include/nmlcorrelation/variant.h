@@ -14,11 +14,12 @@
 
 #include "nmlcorrelation/array.h"
 #include "nmlcorrelation/error.h"
+#include "nmlcorrelation/export.h"
 
 namespace nml {
 
 /// Base of everything a Variant can reference (ranges, worksheets, ...).
-class Object {
+class NML_API Object {
  public:
   virtual ~Object() = default;
 };
@@ -38,7 +39,7 @@ enum class VarKind : std::uint8_t {
   kVariantArray,
 };
 
-class Variant {
+class NML_API Variant {
  public:
   Variant() noexcept : kind_(VarKind::kEmpty) { u_.d = 0; }
   Variant(double d) noexcept : kind_(VarKind::kDouble) { u_.d = d; }
@@ -124,6 +125,6 @@ class Variant {
 
 /// Shortest text of d with at most 15 significant digits, as the classic
 /// runtime converts a Double to text ("0.1", "1E-05", "1.23456789012346E+17").
-std::string FormatNumber15(double d);
+NML_API std::string FormatNumber15(double d);
 
 }  // namespace nml

@@ -106,6 +106,10 @@ class NML_API Host {
   /// empty before the first report.
   static std::string ReportRange();
 
+  /// The example data file installed with the package (savings.csv), found
+  /// beside the installed library or program; empty when it is not there.
+  static std::string ExampleFile();
+
   /// Saves the active workbook, with its charts, as .xlsx. Refuses the file
   /// the workbook was opened from; an existing file is replaced only when the
   /// whole workbook has been written.

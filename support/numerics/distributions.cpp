@@ -4,6 +4,7 @@
 #include <cmath>
 #include <string>
 
+#include "common/number_text.h"
 #include "support/support_errors.h"
 
 namespace nml::support {
@@ -28,7 +29,7 @@ Variant Distributions::TProbability(double t, std::int32_t df, std::uint8_t tail
                  "Distributions.TProbability: the degrees of freedom must be at least 1, not " + std::to_string(df));
   if (std::isnan(t) || t < 0.0)
     RaiseSupport(kBadArgument, "Distributions.TProbability: the t statistic must be 0 or more, not " +
-                                   std::string(std::isnan(t) ? "NaN" : std::to_string(t)));
+                                   NumberToText(t));
   if (tails != 1 && tails != 2)
     RaiseSupport(kBadArgument, "Distributions.TProbability: tails must be 1 or 2, not " + std::to_string(tails));
   double upper = 0.0;

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "common/number_text.h"
 #include "support/support_errors.h"
 
 namespace nml::support::detail {
@@ -12,11 +13,7 @@ std::string ShapeText(const Matrix& m) {
   return std::to_string(RowsOf(m)) + " by " + std::to_string(ColsOf(m));
 }
 
-std::string NumberText(double x) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%.3G", x);
-  return text;
-}
+std::string NumberText(double x) { return NumberToText(x, 3); }
 
 void RequireAllocated(const Matrix& m, std::string_view operation, std::string_view argument) {
   if (m.Allocated()) return;

@@ -45,15 +45,8 @@ TEST(Variant, CopiesAreIndependent) {
 TEST(Variant, Coercions) {
   EXPECT_EQ(Variant::Boolean(true).ToDouble(), -1);
   EXPECT_EQ(Variant().ToDouble(), 0);
-  EXPECT_EQ(Variant(" 12.5 ").ToDouble(), 12.5);
+  EXPECT_EQ(Variant(" 12.5 ").ToDouble(), 12.5);  // text as number: see number_text_test
   EXPECT_THROW(Variant("12abc").ToDouble(), Error);
-  EXPECT_THROW(Variant("inf").ToDouble(), Error);
-  EXPECT_THROW(Variant("0x10").ToDouble(), Error);
-  EXPECT_EQ(Variant(0.1).ToText(), "0.1");
-  EXPECT_EQ(Variant(1.0 / 3).ToText(), "0.333333333333333");
-  EXPECT_EQ(Variant(1e-5).ToText(), "1E-05");
-  EXPECT_EQ(Variant(0.0001).ToText(), "0.0001");
-  EXPECT_EQ(Variant(123456789012345678.0).ToText(), "1.23456789012346E+17");
   EXPECT_EQ(Variant(-42.0).ToText(), "-42");
   EXPECT_EQ(Variant::Boolean(false).ToText(), "False");
   EXPECT_EQ(Variant::Integer(-3).ToText(), "-3");

@@ -10,7 +10,7 @@
 #include "host/application.h"
 #include "host/files/open_workbook.h"
 
-namespace nml::files {
+namespace nml::host::files {
 namespace {
 
 using testing::ExpectFileError;
@@ -139,4 +139,4 @@ TEST(OpenWorkbook, ReadsTheLongleyFileIntoAWorkbookNamedAfterIt) {
 }
 
 }  // namespace
-}  // namespace nml::files
+}  // namespace nml::host::files

@@ -21,7 +21,7 @@
 #include "host/files/file_errors.h"
 #include "nmlcorrelation/error.h"
 
-namespace nml::files::testing {
+namespace nml::host::files::testing {
 
 inline std::string FixturePath(const std::string& name) {
   return std::string(NML_TEST_DATA) + "/../files/data/" + name;
@@ -110,4 +110,4 @@ inline void ExpectFileError(const std::function<void()>& fn, std::int32_t code, 
   }
 }
 
-}  // namespace nml::files::testing
+}  // namespace nml::host::files::testing

@@ -15,8 +15,10 @@
 #include "host/application.h"
 #include "host/cell_format.h"
 #include "host/files/open_workbook.h"
+#include "host/files/xlsx_styles.h"
+#include "host/files/xlsx_writer.h"
 
-namespace nml::files {
+namespace nml::host::files {
 namespace {
 
 using testing::ExpectFileError;
@@ -320,5 +322,41 @@ TEST(HostileRepairs, OverlappingColumnRecordsAndBadSheetNames) {
                                              std::string(29, 'a') + smiley}));
 }
 
+TEST(DateSystems, A1904WorkbookKeepsItsDatesWhenSavedAndReadBack) {
+  // Styles: 0 General, 1 a built-in date (14), 2 a built-in time (20), 3 a
+  // custom format with a quoted "d" that is not a date.
+  const std::string styles = std::string("<styleSheet xmlns=\"") + kMain +
+                             "\"><numFmts><numFmt numFmtId=\"164\" formatCode=\"0&quot; days&quot;\"/></numFmts>"
+                             "<cellXfs><xf numFmtId=\"0\"/><xf numFmtId=\"14\"/><xf numFmtId=\"20\"/>"
+                             "<xf numFmtId=\"164\"/></cellXfs></styleSheet>";
+  Entries parts = Workbook({{"Dates", SheetXml("<row r=\"1\"><c r=\"A1\" s=\"1\"><v>0</v></c>"
+                                               "<c r=\"B1\" s=\"1\"><v>43000</v></c><c r=\"C1\" s=\"2\"><v>0.5</v></c>"
+                                               "<c r=\"D1\"><v>5</v></c><c r=\"E1\" s=\"3\"><v>7</v></c>"
+                                               "<c r=\"F1\" t=\"d\"><v>2024-02-29</v></c></row>")}});
+  for (auto& [name, text] : parts) {
+    if (name == "xl/workbook.xml") text.replace(text.find("<sheets>"), 8, "<workbookPr date1904=\"1\"/><sheets>");
+    if (name == "xl/_rels/workbook.xml.rels")
+      text.replace(text.find("</Relationships>"), 0,
+                   "<Relationship Id=\"rIdY\" Type=\"" + kRel + "/styles\" Target=\"styles.xml\"/>");
+  }
+  parts.emplace_back("xl/styles.xml", styles);
+
+  // Serials of the 1900 date system, as the spreadsheet shows them: 1904-01-01
+  // is 1462, 2021-09-21 (43000 days after 1904-01-01) is 44462, 2024-02-29 is
+  // 45351. Times, plain numbers and formats that only quote a "d" stay.
+  const double expected[] = {1462, 44462, 0.5, 5, 7, 45351};
+  auto app = host::Application::Create();
+  const auto book = ReadXlsxBytes(*app, MakeZip(parts), "mac.xlsx");
+  testing::ScratchDir dir;
+  SaveWorkbook(*book, dir.File("saved.xlsx"));
+  const auto back = OpenWorkbook(*app, dir.File("saved.xlsx"));
+  for (const auto& b : {book, back})
+    for (int c = 1; c <= 6; ++c) EXPECT_EQ(b->SheetList()[0]->Store().Get(1, c).ToDouble(), expected[c - 1]) << b->Name() << " column " << c;
+
+  for (const char* date : {"mm-dd-yy", "d-mmm", "mmm", "yyyy", "[$-409]mmmm d", "DD/MM/YYYY"}) EXPECT_TRUE(IsDateFormat(date)) << date;
+  for (const char* other : {"General", "0.00", "h:mm", "mm:ss", "[h]:mm", "0\" days\"", "[Red]0", "\\d0", "0.00E+00"})
+    EXPECT_FALSE(IsDateFormat(other)) << other;
+}
+
 }  // namespace
-}  // namespace nml::files
+}  // namespace nml::host::files

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <clocale>
 #include <cstdlib>
 #include <filesystem>
 #include <regex>
@@ -18,7 +19,7 @@
 #include "host/files/xlsx_reader.h"
 #include "host/format_table.h"
 
-namespace nml::files {
+namespace nml::host::files {
 namespace {
 
 using testing::ExpectFileError;
@@ -87,6 +88,18 @@ TEST_F(WriterTest, ValuesFormulasAndSheetNamesSurviveARoundTripInBothWritingMode
     EXPECT_TRUE(back->SheetList()[0]->Store().Get(8, 4).IsEmpty());
     ASSERT_NE(back->SheetList()[0]->Store().Formula(8, 4), nullptr);
   }
+}
+
+TEST_F(WriterTest, NumbersAreWrittenWithADecimalPointUnderAnyProcessLocale) {
+  struct CommaLocale {
+    bool set = std::setlocale(LC_ALL, "de_DE.UTF-8") != nullptr;
+    ~CommaLocale() { std::setlocale(LC_ALL, "C"); }
+  } locale;
+  if (!locale.set) GTEST_SKIP() << "no de_DE locale installed (Debian: locales-all)";
+  data_->SetColumnWidth(3, 12.5);
+  const auto back = SaveAndRead();
+  for (int r = 2; r <= 6; ++r) EXPECT_EQ(back->SheetList()[0]->Store().Get(r, 2).ToDouble(), (r - 1) * (r - 1) + 0.5);
+  EXPECT_NEAR(back->SheetList()[0]->ColumnWidth(3), 12.5, 0.1);  // kept, within the pixel rounding of widths
 }
 
 TEST_F(WriterTest, StylesAndAWholeSheetFormatSurviveARoundTrip) {
@@ -280,4 +293,4 @@ TEST_F(WriterTest, ReplacesAnExistingFileKeepingItsPermissions) {
 }
 
 }  // namespace
-}  // namespace nml::files
+}  // namespace nml::host::files

@@ -1,6 +1,7 @@
 // Building, caching and pasting the report.
 #include <gtest/gtest.h>
 
+#include "host/addin_workbook.h"
 #include "fixture.h"
 #include "frontend/correlation_state.h"
 
@@ -57,7 +58,7 @@ TEST_F(Delivery, RefusedOutputKeepsTheReportForTheNextCall) {
   EXPECT_EQ(detail::StateOf(corr).CachedReport, cached);
 
   // Data changed on the sheet meanwhile is not read again: the cached report is pasted.
-  auto scratch = app->Workbooks()->Item("nml2007.xlam")->Worksheets()->Item("Results");
+  auto scratch = app->Workbooks()->Item(host::kAddinWorkbookName)->Worksheets()->Item(host::kScratchSheetName);
   const Variant r12 = scratch->Cells(6, 3)->Value();
   Fill(1, 12, 1, 4, [](std::int32_t r, std::int32_t c) { return r * r * c + (c == 2 ? 7.0 * (r % 3) : 0.0); });
   corr.Results(true);
@@ -133,7 +134,7 @@ TEST_F(Delivery, PastedCopyKeepsValuesAndFormats) {
   corr.Descriptives(true);
   corr.Results();
   auto out = book->Worksheets()->Item(book->Worksheets()->Count());
-  auto scratch = app->Workbooks()->Item("nml2007.xlam")->Worksheets()->Item("Results");
+  auto scratch = app->Workbooks()->Item(host::kAddinWorkbookName)->Worksheets()->Item(host::kScratchSheetName);
   for (std::int32_t r = 1; r <= 24; ++r)
     for (std::int32_t c = 1; c <= 5; ++c) {
       EXPECT_EQ(out->Cells(r, c)->Value(), scratch->Cells(r, c)->Value()) << r << "," << c;

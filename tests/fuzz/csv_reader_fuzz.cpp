@@ -12,7 +12,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   static const auto app = nml::host::Application::CreateBare();
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);
   try {
-    const auto book = nml::files::ReadCsvText(*app, bytes, "fuzz.csv");
+    const auto book = nml::host::files::ReadCsvText(*app, bytes, "fuzz.csv");
     // The workbook is open and active with one sheet; close it for the next input.
     if (app->ActiveWorkbook() != book || book->SheetList().size() != 1) __builtin_trap();
     app->Workbooks()->Close(book);

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "host/formula_shift.h"
 #include "host/reference_parser.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -84,9 +84,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     default: file = Package("xl/styles.xml", rest); break;
   }
   // Small limits keep every run quick; they are checked like the real ones.
-  const nml::files::InflateLimits limits{std::uint64_t{16} << 20, std::uint64_t{32} << 20};
+  const nml::host::files::InflateLimits limits{std::uint64_t{16} << 20, std::uint64_t{32} << 20};
   try {
-    const auto book = nml::files::ReadXlsxBytes(*app, file, "fuzz.xlsx", limits);
+    const auto book = nml::host::files::ReadXlsxBytes(*app, file, "fuzz.xlsx", limits);
     if (app->ActiveWorkbook() != book || book->SheetList().empty()) __builtin_trap();
     app->Workbooks()->Close(book);
   } catch (const nml::Error& e) {

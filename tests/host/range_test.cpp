@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "host/addin_workbook.h"
 #include "host/format_table.h"
 #include "host_fixture.h"
 
@@ -150,7 +151,7 @@ TEST_F(RangeTest, CopyAndPasteEachTypeAcrossWorkbooks) {
   EXPECT_EQ(target->FormatAt(11, 1).fillColorIndex, 15);
 
   // A whole-sheet fill on the source (the scratch sheet's case) travels with the cells.
-  auto scratch = app->Workbooks()->Item("nml2007.xlam")->Worksheets()->Item("Results");
+  auto scratch = app->Workbooks()->Item(host::kAddinWorkbookName)->Worksheets()->Item(host::kScratchSheetName);
   scratch->Cells()->SetInteriorColorIndex(2);
   scratch->GetRange("A1:B2")->Copy();
   data->Cells(3, 3)->PasteSpecial(kPasteAll);
@@ -168,7 +169,7 @@ TEST_F(RangeTest, PasteAndSelectFailures) {
   data->GetRange("C3")->Select();
   EXPECT_EQ(app->ActiveSheet(), data);
   EXPECT_EQ(app->Selection()->Address(), "$C$3");
-  auto scratch = app->Workbooks()->Item("nml2007.xlam")->Worksheets()->Item("Results");
+  auto scratch = app->Workbooks()->Item(host::kAddinWorkbookName)->Worksheets()->Item(host::kScratchSheetName);
   EXPECT_EQ(Catch([&] { scratch->Cells(1, 1)->Select(); }).number, 1004);
 }
 

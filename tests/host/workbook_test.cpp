@@ -119,7 +119,11 @@ TEST_F(WorkbookTest, SheetsByIndexAndNameAndActivation) {
 TEST_F(WorkbookTest, SheetNamesFollowTheSpreadsheetRules) {
   book->AppendSheet("Other");
   for (const char* bad : {"", "a:b", "a/b", "a\\b", "a?b", "a*b", "a[b", "a]b", "'quoted", "other",
-                          "12345678901234567890123456789012"}) {
+                          "12345678901234567890123456789012",
+                          // 16 characters past U+FFFF: 32 UTF-16 units, one too many
+                          "\U0001F600\U0001F600\U0001F600\U0001F600\U0001F600\U0001F600\U0001F600\U0001F600"
+                          "\U0001F600\U0001F600\U0001F600\U0001F600\U0001F600\U0001F600\U0001F600\U0001F600",
+                          "bad\xFFutf8"}) {
     EXPECT_EQ(Catch([&] { data->SetName(bad); }).number, 1004) << bad;
   }
   EXPECT_EQ(Catch([&] { book->AppendSheet("OTHER"); }).number, 1004);

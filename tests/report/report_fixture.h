@@ -15,6 +15,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "host/addin_workbook.h"
 #include "host/application.h"
 #include "host/cell_format.h"
 #include "host/format_table.h"
@@ -158,7 +159,7 @@ class ReportTest : public ::testing::Test {
   void TearDown() override { support::TheHostLink().Detach(); }
 
   host::WorksheetRef ResultsSheet() const {
-    return app->Workbooks()->Item("nml2007.xlam")->Worksheets()->Item("Results");
+    return app->Workbooks()->Item(host::kAddinWorkbookName)->Worksheets()->Item(host::kScratchSheetName);
   }
   /// A range of a user sheet named Data, for the ranges a header names.
   host::RangeRef DataRange(const char* address) {

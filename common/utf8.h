@@ -1,5 +1,6 @@
-// UTF-8 decoding shared by the readers and the writer. Strict: overlong
-// forms, surrogates and code points past U+10FFFF are not UTF-8.
+// UTF-8 and UTF-16: decoding and encoding shared by the file readers and
+// writer, the host and the server. Strict: overlong forms, surrogates and code
+// points past U+10FFFF are not UTF-8.
 #pragma once
 
 #include <cstddef>
@@ -7,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-namespace nml::files {
+namespace nml {
 
 /// Length (1 to 4) of the UTF-8 sequence starting at s[i] and its code point
 /// in cp, or 0 when the bytes there are not a complete, valid sequence.
@@ -72,4 +73,22 @@ inline std::size_t CountCharacters(std::string_view s) {
   return count;
 }
 
-}  // namespace nml::files
+/// Number of UTF-16 code units of valid UTF-8 text: one per character, two
+/// for a character past U+FFFF (the length the spreadsheet counts).
+inline std::size_t Utf16Length(std::string_view s) {
+  std::size_t units = 0;
+  for (const char c : s) {
+    const auto b = static_cast<unsigned char>(c);
+    units += (b & 0xC0u) != 0x80u;
+    units += b >= 0xF0u;
+  }
+  return units;
+}
+
+/// UTF-16 text as UTF-8; a lone surrogate becomes U+FFFD.
+std::string Utf8FromUtf16(std::u16string_view text);
+
+/// UTF-8 text as UTF-16; bytes that are not UTF-8 become U+FFFD, one each.
+std::u16string Utf16FromUtf8(std::string_view text);
+
+}  // namespace nml

@@ -1,0 +1,81 @@
+// Replacing a file all at once: the target holds the old or the whole new
+// content, keeps its mode, and no temporary file stays behind.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "common/file_replacement.h"
+
+namespace nml::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+class FileReplacementTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() / ("nml-replace-" + std::to_string(::getpid()));
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+    target_ = (dir_ / "registry.txt").string();
+    std::ofstream(target_) << "old";
+    ::chmod(target_.c_str(), 0640);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  std::string Content() const {
+    std::ifstream in(target_);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+  }
+  std::size_t Entries() const { return static_cast<std::size_t>(std::distance(fs::directory_iterator(dir_), {})); }
+
+  fs::path dir_;
+  std::string target_;
+};
+
+TEST_F(FileReplacementTest, CommitReplacesTheWholeFileAndKeepsItsMode) {
+  FileReplacement out(target_);
+  ASSERT_TRUE(out.Open());
+  ASSERT_TRUE(out.Write("new "));
+  ASSERT_TRUE(out.Write("content"));
+  EXPECT_EQ(Content(), "old");  // nothing visible before the commit
+  ASSERT_TRUE(out.Commit());
+  EXPECT_EQ(Content(), "new content");
+  EXPECT_EQ(fs::status(target_).permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  EXPECT_EQ(Entries(), 1u);
+}
+
+TEST_F(FileReplacementTest, AbandonedOrImpossibleReplacementsLeaveTheTargetAlone) {
+  {
+    FileReplacement out(target_);
+    ASSERT_TRUE(out.Open());
+    ASSERT_TRUE(out.Write("half"));
+  }  // never committed
+  EXPECT_EQ(Content(), "old");
+  EXPECT_EQ(Entries(), 1u);
+
+  FileReplacement nowhere((dir_ / "missing-folder" / "file.txt").string());
+  EXPECT_FALSE(nowhere.Open());
+  EXPECT_EQ(nowhere.FailedStep(), FileReplacement::Step::kCreate);
+  EXPECT_EQ(nowhere.Errno(), ENOENT);
+
+  // A folder in the target's place cannot be replaced by a file.
+  fs::create_directories(dir_ / "taken");
+  FileReplacement blocked((dir_ / "taken").string());
+  ASSERT_TRUE(blocked.Open());
+  EXPECT_FALSE(blocked.Commit());
+  EXPECT_EQ(blocked.FailedStep(), FileReplacement::Step::kReplace);
+  EXPECT_TRUE(fs::is_directory(dir_ / "taken"));
+}
+
+}  // namespace
+}  // namespace nml::testing

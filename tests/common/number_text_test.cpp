@@ -1,0 +1,103 @@
+// Numbers to text and back: the classic runtime's forms, and the same results
+// whatever locale the host process has set.
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+#include <string>
+
+#include "common/number_text.h"
+#include "nmlcorrelation/variant.h"
+
+namespace nml::testing {
+namespace {
+
+TEST(NumberText, ShortestFormWithAtMostTheDigitsAsked) {
+  struct Case {
+    double value;
+    int digits;
+    const char* text;
+  };
+  const Case cases[] = {
+      {0.1, 15, "0.1"},
+      {1.0 / 3, 15, "0.333333333333333"},
+      {1e-5, 15, "1E-05"},
+      {0.0001, 15, "0.0001"},
+      {123456789012345678.0, 15, "1.23456789012346E+17"},
+      {999999999999999.0, 15, "999999999999999"},
+      {1e15, 15, "1E+15"},
+      {-2.5e-300, 15, "-2.5E-300"},
+      {1234.5, 3, "1.23E+03"},
+      {1.0 / 3, 7, "0.3333333"},
+      {-0.0, 15, "0"},
+      {std::numeric_limits<double>::quiet_NaN(), 15, "NaN"},
+      {-std::numeric_limits<double>::infinity(), 15, "-Infinity"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(NumberToText(c.value, c.digits), c.text) << c.value;
+}
+
+TEST(NumberText, ReadsDecimalNumbersOnly) {
+  struct Case {
+    const char* text;
+    NumberRead result;
+    double value;
+  };
+  const Case cases[] = {
+      {" 12.5 ", NumberRead::kNumber, 12.5},   {"\t7\r\n", NumberRead::kNumber, 7},
+      {"+3", NumberRead::kNumber, 3},          {"-.5", NumberRead::kNumber, -0.5},
+      {"1.5E-3", NumberRead::kNumber, 0.0015}, {"+-1", NumberRead::kNotANumber, 0},
+      {"1,5", NumberRead::kNotANumber, 0},     {"inf", NumberRead::kNotANumber, 0},
+      {"nan", NumberRead::kNotANumber, 0},     {"0x10", NumberRead::kNotANumber, 0},
+      {"12abc", NumberRead::kNotANumber, 0},   {"", NumberRead::kNotANumber, 0},
+      {"+", NumberRead::kNotANumber, 0},       {"1e400", NumberRead::kOutOfRange, 0},
+  };
+  for (const Case& c : cases) {
+    double out = -99;
+    EXPECT_EQ(ReadNumber(c.text, out), c.result) << '"' << c.text << '"';
+    if (c.result == NumberRead::kNumber) {
+      EXPECT_EQ(out, c.value) << c.text;
+    }
+  }
+}
+
+// Sets a locale with a decimal comma for the life of the object.
+class CommaLocale {
+ public:
+  CommaLocale() {
+    for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "de_DE", "fr_FR.UTF-8"})
+      if (std::setlocale(LC_ALL, name)) {
+        set_ = true;
+        break;
+      }
+  }
+  ~CommaLocale() { std::setlocale(LC_ALL, "C"); }
+  bool Set() const { return set_; }
+
+ private:
+  bool set_ = false;
+};
+
+TEST(NumberText, SameUnderALocaleWithADecimalComma) {
+  CommaLocale locale;
+  if (!locale.Set()) GTEST_SKIP() << "no German or French locale installed (Debian: locales-all)";
+  char printed[16];
+  std::snprintf(printed, sizeof printed, "%.1f", 1.5);
+  ASSERT_STREQ(printed, "1,5") << "the locale does not use a decimal comma";
+
+  EXPECT_EQ(Variant(1.5).ToText(), "1.5");
+  EXPECT_EQ(Variant(-2.5e-7).ToText(), "-2.5E-07");
+  EXPECT_EQ(Variant("1.5").ToDouble(), 1.5);
+  try {
+    Variant("1,5").ToDouble();
+    ADD_FAILURE() << "a decimal comma read as a number";
+  } catch (const Error& e) {
+    EXPECT_EQ(e.Number(), rt::kTypeMismatch);
+  }
+  EXPECT_EQ(NumberToText(1234.5, 3), "1.23E+03");
+  EXPECT_EQ(TextToNumber(" 0.25 "), 0.25);
+}
+
+}  // namespace
+}  // namespace nml::testing
