@@ -66,8 +66,12 @@ using VMask = long long __attribute__((vector_size(kLanes * sizeof(long long))))
 #define NML_PER_LEVEL
 #endif
 
+namespace {
+
+// The per-level copies have internal linkage (so has the function choosing
+// among them); the public functions below call them.
 NML_PER_LEVEL
-DD CompensatedSum(const double* x, std::size_t n, bool* allEqualFirst) {
+DD SumPerLevel(const double* x, std::size_t n, bool* allEqualFirst) {
   // Two independent accumulators hide the latency of the running sums.
   V s0 = {}, c0 = {}, s1 = {}, c1 = {};
   VMask differ = {};
@@ -97,7 +101,7 @@ DD CompensatedSum(const double* x, std::size_t n, bool* allEqualFirst) {
 }
 
 NML_PER_LEVEL
-void CompensatedShiftedSums(const double* x, std::size_t n, double shift, DD& sum, DD& sumSquares) {
+void ShiftedSumsPerLevel(const double* x, std::size_t n, double shift, DD& sum, DD& sumSquares) {
   V s = {}, c = {}, q = {}, qc = {};
   const V m = Broadcast(shift);
   std::size_t i = 0;
@@ -122,6 +126,14 @@ void CompensatedShiftedSums(const double* x, std::size_t n, double shift, DD& su
     TwoProduct(d, d, p, pe);
     sumSquares = Add(sumSquares, DD{p, pe});
   }
+}
+
+}  // namespace
+
+DD CompensatedSum(const double* x, std::size_t n, bool* allEqualFirst) { return SumPerLevel(x, n, allEqualFirst); }
+
+void CompensatedShiftedSums(const double* x, std::size_t n, double shift, DD& sum, DD& sumSquares) {
+  ShiftedSumsPerLevel(x, n, shift, sum, sumSquares);
 }
 
 }  // namespace nml::support::detail
