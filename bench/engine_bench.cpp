@@ -1,5 +1,7 @@
 // Benchmarks of the statistics engine on large generated data sets: one
-// Analyse per iteration on 200,000 cases, single-threaded.
+// Analyse per iteration on 200,000 cases, on every core (NML_THREADS=1 for
+// one thread). bench/compare_with_numpy.py runs the simple and canonical
+// cases against numpy.
 //
 // Besides the time, each benchmark reports the process's peak resident memory
 // during its runs (peak_MB, reset before the first run through

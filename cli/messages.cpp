@@ -42,6 +42,7 @@ const std::map<std::int32_t, const char*>& LibraryMessages() {
       {6015, "the data hold an infinity or NaN"},
       {6016, "fewer than two cases"},
       {6017, "an argument outside its domain"},
+      {6018, "a variable has the same value in every case (no correlation)"},
       {6020, "a chart without data"},
   };
   return messages;

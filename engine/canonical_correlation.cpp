@@ -14,6 +14,7 @@
 #include "engine/counters.h"
 #include "engine/significance.h"
 #include "support/numerics/matrix_ops.h"
+#include "support/numerics/variation_check.h"
 
 namespace nml {
 
@@ -42,6 +43,8 @@ void clsCorrelationBO::DoCanonicalCorr() {
     const std::int16_t q = engine::Count16(y_.UBound(2));
     const std::int32_t n = x_.UBound(1);
     const std::int16_t m = q >= p ? p : q;
+    support::RequireVariation(x_, "the X range");
+    support::RequireVariation(y_, "the Y range");
 
     if (IsTrue(calculateDescriptives_)) {
       const Matrix joined = ops.AppendColumns(x_, y_);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "support/numerics/matrix_ops.h"
+#include "support/numerics/variation_check.h"
 #include "nmlcorrelation/array.h"
 #include "nmlcorrelation/boolean.h"
 
@@ -13,13 +14,16 @@ struct RegressionCrossProducts {
   Matrix sxx, sxy, syx, syy, sxxInv;
 };
 
-/// When descriptives is true, first the descriptive statistics of the Y
+/// First the check that every X and Y variable varies (else kNoVariation).
+/// When descriptives is true, then the descriptive statistics of the Y
 /// columns followed by the X columns, into means, sds, ses and ns; then Sxx,
 /// Sxy, Syx = Sxy', Syy and Sxx^-1, in that order. It has no error handler of
 /// its own: an error leaves through the calling routine's, which names it.
 inline RegressionCrossProducts YOnXCrossProducts(support::MatrixOps& ops, const Matrix& x, const Matrix& y,
                                                  VBool descriptives, Array<double>& means, Array<double>& sds,
                                                  Array<double>& ses, Array<double>& ns) {
+  support::RequireVariation(x, "the X range");
+  support::RequireVariation(y, "the Y range");
   if (IsTrue(descriptives)) {
     const Matrix joined = ops.AppendColumns(y, x);
     ops.ColumnDescriptives(joined, means, sds, ses, ns);

@@ -8,11 +8,13 @@
 #include "engine/counters.h"
 #include "engine/significance.h"
 #include "support/numerics/matrix_ops.h"
+#include "support/numerics/variation_check.h"
 
 namespace nml {
 
 void clsCorrelationBO::DoSimpleCorr() {
   Trail({"clsCorrelationBO", "DoSimpleCorr"}, [&] {
+    support::RequireVariation(x_, "the X range");
     if (IsTrue(calculateDescriptives_)) matrixOps_->ColumnDescriptives(x_, means_, sds_, ses_, ns_);
 
     const std::int32_t n = x_.UBound(1);

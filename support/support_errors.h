@@ -25,6 +25,7 @@ inline constexpr std::int32_t kEigenNoConvergence = 6014;   // Eigen: solver did
 inline constexpr std::int32_t kNonFiniteValue = 6015;       // a matrix holds an infinity or NaN
 inline constexpr std::int32_t kTooFewCases = 6016;          // fewer than two cases for a correlation or spread
 inline constexpr std::int32_t kBadArgument = 6017;          // an argument outside its domain (degrees of freedom, tails, ...)
+inline constexpr std::int32_t kNoVariation = 6018;          // RequireVariation: a variable is constant
 inline constexpr std::int32_t kChartIncomplete = 6020;      // ChartMaker.Build without anchor or series
 
 /// Raises the support-library code with the description given.

@@ -14,14 +14,15 @@
 //
 // Two ways of summing the products:
 // - Small problems (up to kCompensatedCrossWork multiply-adds): c is the
-//   mean (first pass), and every product is accumulated with TwoProduct and
-//   TwoSum (Dot2, see compensated.h), so each entry is nearly the correctly
-//   rounded centred sum of the data as centred. Ill-conditioned regressions
-//   on few cases depend on this.
-// - Large problems: one pass. c is the mean of the first block of rows (a
-//   pilot estimate); blocks of rows are centred into one cache-sized scratch
-//   buffer, multiplied with Eigen (a symmetric rank-k update when a matrix
-//   meets itself) and each block's products added into double-double
+//   mean (first pass), x - c is formed exactly (as a double and its rounding
+//   error), and every product is accumulated with TwoProduct and TwoSum
+//   (Dot2, see compensated.h), so each entry is nearly the correctly rounded
+//   centred sum of the data as given. Ill-conditioned regressions on few
+//   cases depend on this.
+// - Large problems: one pass. c is the mean of the first rows (a pilot
+//   estimate); blocks of rows are centred into a scratch buffer, multiplied
+//   by the block kernels (a symmetric rank-k update when a matrix meets
+//   itself) and each block's products added into double-double
 //   accumulators, so rounding grows with the block length, not with n. If a
 //   pilot centre turns out more than one standard deviation from its
 //   column's mean (sorted or trending data), the sums are formed again
@@ -36,9 +37,11 @@
 #include <cstddef>
 #include <string>
 
+#include "support/numerics/block_kernels.h"
 #include "support/numerics/compensated.h"
 #include "support/numerics/eigen_includes.h"
 #include "support/numerics/matrix_checks.h"
+#include "support/numerics/parallel.h"
 
 namespace nml::support::detail {
 
@@ -83,76 +86,106 @@ struct Sums {
 };
 
 // Copies rows [r0, r0 + count) of m, centred, into z row by row (m.cols
-// contiguous values per case).
-void FillRowMajor(const Operand& m, std::size_t n, std::size_t r0, std::size_t count, double* z) {
+// contiguous values per case): z + zLow is x - centre exactly.
+void FillRowMajor(const Operand& m, std::size_t n, std::size_t r0, std::size_t count, double* z, double* zLow) {
   const std::size_t k = static_cast<std::size_t>(m.cols);
   for (std::size_t i = 0; i < k; ++i) {
     const double* col = m.data + i * n + r0;
     const double centre = m.centre[i];
-    for (std::size_t r = 0; r < count; ++r) z[r * k + i] = col[r] - centre;
+    for (std::size_t r = 0; r < count; ++r) TwoSum(col[r], -centre, z[r * k + i], zLow[r * k + i]);
   }
 }
 
-void CompensatedColumnSums(const Operand& m, std::size_t n, std::vector<DD>& sums, std::vector<DD>& squares) {
-  sums.resize(static_cast<std::size_t>(m.cols));
-  squares.resize(static_cast<std::size_t>(m.cols));
-  for (std::size_t i = 0; i < static_cast<std::size_t>(m.cols); ++i)
-    CompensatedShiftedSums(m.data + i * n, n, m.centre[i], sums[i], squares[i]);
+// Sums of the exactly centred values of every column and of their squares,
+// both as double-doubles.
+void ExactCentredSums(const Operand& m, std::size_t n, std::vector<DD>& sums, std::vector<DD>& squares) {
+  const std::size_t k = static_cast<std::size_t>(m.cols);
+  sums.assign(k, DD{});
+  squares.assign(k, DD{});
+  for (std::size_t i = 0; i < k; ++i) {
+    const double* col = m.data + i * n;
+    const double centre = m.centre[i];
+    double s = 0.0, c = 0.0, q = 0.0, qc = 0.0;
+    for (std::size_t r = 0; r < n; ++r) {
+      double z, zl, t, e, p, pe;
+      TwoSum(col[r], -centre, z, zl);
+      TwoSum(s, z, t, e);
+      s = t;
+      c += e + zl;
+      TwoProduct(z, z, p, pe);
+      TwoSum(q, p, t, e);
+      q = t;
+      qc += e + pe + 2.0 * z * zl;
+    }
+    TwoSum(s, c, sums[i].hi, sums[i].lo);
+    TwoSum(q, qc, squares[i].hi, squares[i].lo);
+  }
 }
 
-// Small problems: every product of centred values accumulated error-free.
+// Small problems: every product of exactly centred values accumulated
+// error-free (the low parts of the centred values take part in the cross
+// terms), so each sum is as accurate as if formed in twice the working
+// precision from the data as given.
 void CompensatedProducts(const Operand& a, const Operand& b, bool symmetric, std::size_t n, Sums& out) {
   const std::size_t ka = static_cast<std::size_t>(a.cols);
   const std::size_t kb = static_cast<std::size_t>(b.cols);
-  CompensatedColumnSums(a, n, out.sumA, out.squaresA);
+  ExactCentredSums(a, n, out.sumA, out.squaresA);
   if (symmetric) {
     out.sumB = out.sumA;
     out.squaresB = out.squaresA;
   } else {
-    CompensatedColumnSums(b, n, out.sumB, out.squaresB);
+    ExactCentredSums(b, n, out.sumB, out.squaresB);
   }
   std::vector<double> s(ka * kb, 0.0);
   std::vector<double> c(ka * kb, 0.0);
   const std::size_t block = 128;
-  std::vector<double> za(block * ka);
-  std::vector<double> zb(symmetric ? 0 : block * kb);
+  std::vector<double> za(block * ka), zaLow(block * ka);
+  std::vector<double> zb(symmetric ? 0 : block * kb), zbLow(symmetric ? 0 : block * kb);
   for (std::size_t r0 = 0; r0 < n; r0 += block) {
     const std::size_t count = std::min(block, n - r0);
-    FillRowMajor(a, n, r0, count, za.data());
-    if (!symmetric) FillRowMajor(b, n, r0, count, zb.data());
+    FillRowMajor(a, n, r0, count, za.data(), zaLow.data());
+    if (!symmetric) FillRowMajor(b, n, r0, count, zb.data(), zbLow.data());
     const double* zbData = symmetric ? za.data() : zb.data();
+    const double* zbLowData = symmetric ? zaLow.data() : zbLow.data();
     for (std::size_t r = 0; r < count; ++r) {
       const double* zr = za.data() + r * ka;
+      const double* zrLow = zaLow.data() + r * ka;
       const double* wr = zbData + r * kb;
+      const double* wrLow = zbLowData + r * kb;
       // Column j of the result gathers z_i * w_j over i; a symmetric result
       // needs only i <= j.
       for (std::size_t j = 0; j < kb; ++j)
-        AccumulateProducts<false, false>(zr, nullptr, wr[j], 0.0, s.data() + j * ka, c.data() + j * ka,
-                                         symmetric ? j + 1 : ka);
+        AccumulateProducts<true, true>(zr, zrLow, wr[j], wrLow[j], s.data() + j * ka, c.data() + j * ka,
+                                       symmetric ? j + 1 : ka);
     }
   }
   out.cross.resize(ka * kb);
   for (std::size_t k = 0; k < ka * kb; ++k) TwoSum(s[k], c[k], out.cross[k].hi, out.cross[k].lo);
 }
 
-// Large problems: blocks of centred rows multiplied by Eigen, block results
-// summed in double-double.
+// Large problems: blocks of centred rows multiplied by the block kernels,
+// block results summed in double-double. The rows are cut into chunks whose
+// size depends only on the problem's shape; each chunk is summed on its own
+// (on whichever thread takes it) and the chunks' sums are added in chunk
+// order, so the result does not depend on the number of threads.
 void BlockedProducts(const Operand& a, const Operand& b, bool symmetric, std::size_t n, Sums& out) {
   const Eigen::Index ka = a.cols;
   const Eigen::Index kb = b.cols;
-  // About half a megabyte of scratch: the block stays in the second-level
-  // cache while Eigen multiplies it.
+  // About two megabytes of scratch per block: long enough that adding each
+  // block's products into the double-doubles costs little beside the
+  // product itself, short enough that rounding within a block stays small.
   const Eigen::Index width = symmetric ? ka : ka + kb;
-  Eigen::Index block = std::clamp<Eigen::Index>(65536 / std::max<Eigen::Index>(width, 1), 64, 4096);
+  Eigen::Index block = std::clamp<Eigen::Index>(262144 / std::max<Eigen::Index>(width, 1), 64, 4096);
   block = std::min<Eigen::Index>(block, static_cast<Eigen::Index>(n));
-  Eigen::MatrixXd za(block, ka);
-  Eigen::MatrixXd zb(symmetric ? 0 : block, symmetric ? 0 : kb);
-  Eigen::MatrixXd product(ka, kb);
-  out.cross.assign(static_cast<std::size_t>(ka * kb), DD{});
-  out.sumA.assign(static_cast<std::size_t>(ka), DD{});
-  out.squaresA.assign(static_cast<std::size_t>(ka), DD{});
-  out.sumB.assign(static_cast<std::size_t>(kb), DD{});
-  out.squaresB.assign(static_cast<std::size_t>(kb), DD{});
+  const std::size_t blockRows = static_cast<std::size_t>(block);
+  // Chunks of at least 32768 rows, and few enough that their sums stay
+  // within 64 MB.
+  const std::size_t partialBytes = static_cast<std::size_t>(ka * kb + 2 * (ka + kb)) * sizeof(DD);
+  const std::size_t maxChunks = std::max<std::size_t>(1, (std::size_t{64} << 20) / partialBytes);
+  std::size_t chunkRows = blockRows * std::max<std::size_t>(1, 32768 / blockRows);
+  while ((n + chunkRows - 1) / chunkRows > maxChunks) chunkRows *= 2;
+  const std::size_t chunks = (n + chunkRows - 1) / chunkRows;
+  const BlockKernels& kernels = Kernels();
 
   auto fill = [n](const Operand& m, std::size_t r0, Eigen::Index count, Eigen::MatrixXd& z) {
     for (Eigen::Index i = 0; i < m.cols; ++i) {
@@ -169,32 +202,58 @@ void BlockedProducts(const Operand& a, const Operand& b, bool symmetric, std::si
     }
   };
 
-  for (std::size_t r0 = 0; r0 < n; r0 += static_cast<std::size_t>(block)) {
-    const Eigen::Index count = std::min<Eigen::Index>(block, static_cast<Eigen::Index>(n - r0));
-    fill(a, r0, count, za);
-    const auto zaBlock = za.topRows(count);
-    addSums(zaBlock, out.sumA, out.squaresA, !symmetric);
-    if (symmetric) {
-      product.setZero();
-      product.selfadjointView<Eigen::Lower>().rankUpdate(zaBlock.transpose());
-      for (Eigen::Index j = 0; j < ka; ++j)
-        for (Eigen::Index i = j; i < ka; ++i) {
-          // Lower triangle of the block product into the upper triangle.
-          DD& d = out.cross[static_cast<std::size_t>(j + i * ka)];
-          d = Add(d, product(i, j));
+  std::vector<Sums> partial(chunks);
+  ParallelFor(chunks, [&](std::size_t c) {
+    Sums& s = partial[c];
+    s.cross.assign(static_cast<std::size_t>(ka * kb), DD{});
+    s.sumA.assign(static_cast<std::size_t>(ka), DD{});
+    s.squaresA.assign(static_cast<std::size_t>(ka), DD{});
+    s.sumB.assign(static_cast<std::size_t>(kb), DD{});
+    s.squaresB.assign(static_cast<std::size_t>(kb), DD{});
+    Eigen::MatrixXd za(block, ka);
+    Eigen::MatrixXd zb(symmetric ? 0 : block, symmetric ? 0 : kb);
+    Eigen::MatrixXd product(ka, kb);
+    const std::size_t end = std::min(n, (c + 1) * chunkRows);
+    for (std::size_t r0 = c * chunkRows; r0 < end; r0 += blockRows) {
+      const Eigen::Index count = static_cast<Eigen::Index>(std::min(blockRows, end - r0));
+      fill(a, r0, count, za);
+      addSums(za.topRows(count), s.sumA, s.squaresA, !symmetric);
+      if (symmetric) {
+        kernels.selfProduct(za.data(), block, count, ka, product.data());
+        // The lower triangle, in the product's own layout (mirrored once
+        // at the end).
+        for (Eigen::Index j = 0; j < ka; ++j)
+          for (Eigen::Index i = j; i < ka; ++i) {
+            DD& d = s.cross[static_cast<std::size_t>(i + j * ka)];
+            d = Add(d, product(i, j));
+          }
+      } else {
+        fill(b, r0, count, zb);
+        kernels.crossProduct(za.data(), block, zb.data(), block, count, ka, kb, product.data());
+        addSums(zb.topRows(count), s.sumB, s.squaresB, true);
+        for (Eigen::Index k = 0; k < ka * kb; ++k) {
+          DD& d = s.cross[static_cast<std::size_t>(k)];
+          d = Add(d, product.data()[k]);
         }
-    } else {
-      fill(b, r0, count, zb);
-      const auto zbBlock = zb.topRows(count);
-      product.noalias() = zaBlock.transpose() * zbBlock;
-      addSums(zbBlock, out.sumB, out.squaresB, true);
-      for (Eigen::Index k = 0; k < ka * kb; ++k) {
-        DD& d = out.cross[static_cast<std::size_t>(k)];
-        d = Add(d, product.data()[k]);
       }
     }
+  });
+
+  out = std::move(partial[0]);
+  for (std::size_t c = 1; c < chunks; ++c) {
+    auto addInto = [](std::vector<DD>& to, const std::vector<DD>& from) {
+      for (std::size_t k = 0; k < to.size(); ++k) to[k] = Add(to[k], from[k]);
+    };
+    addInto(out.cross, partial[c].cross);
+    addInto(out.sumA, partial[c].sumA);
+    addInto(out.squaresA, partial[c].squaresA);
+    addInto(out.sumB, partial[c].sumB);
+    addInto(out.squaresB, partial[c].squaresB);
   }
   if (symmetric) {
+    for (Eigen::Index j = 0; j < ka; ++j)
+      for (Eigen::Index i = j + 1; i < ka; ++i)
+        out.cross[static_cast<std::size_t>(j + i * ka)] = out.cross[static_cast<std::size_t>(i + j * ka)];
     for (Eigen::Index i = 0; i < ka; ++i) out.squaresA[static_cast<std::size_t>(i)] =
         out.cross[static_cast<std::size_t>(i + i * ka)];
     out.sumB = out.sumA;
@@ -229,9 +288,17 @@ std::vector<double> ColumnMeans(const Matrix& m, std::string_view operation, std
   const std::int32_t k = ColsOf(m);
   std::vector<double> means(static_cast<std::size_t>(k), 0.0);
   if (n == 0) return means;
+  // Columns in parallel; a column whose mean is not finite is then dealt
+  // with in column order, so that the error names the first such cell.
+  const std::size_t columnsPerTask = std::max<std::size_t>(1, kColumnTaskValues / n);
+  ParallelFor((static_cast<std::size_t>(k) + columnsPerTask - 1) / columnsPerTask, [&](std::size_t task) {
+    const std::size_t last = std::min<std::size_t>(static_cast<std::size_t>(k), (task + 1) * columnsPerTask);
+    for (std::size_t j = task * columnsPerTask; j < last; ++j) means[j] = CompensatedMean(m.Data() + j * n, n);
+  });
   for (std::int32_t j = 0; j < k; ++j)
-    means[static_cast<std::size_t>(j)] =
-        ColumnMean(m.Data() + static_cast<std::size_t>(j) * n, n, operation, argument, j + 1);
+    if (!std::isfinite(means[static_cast<std::size_t>(j)]))
+      means[static_cast<std::size_t>(j)] =
+          ColumnMean(m.Data() + static_cast<std::size_t>(j) * n, n, operation, argument, j + 1);
   return means;
 }
 
@@ -291,18 +358,19 @@ CentredProducts CentredCrossProducts(const Matrix& a, const Matrix* b, bool want
   }
 
   const double count = static_cast<double>(n);
-  std::vector<double> sumA(ka), sumB(kb);
-  for (std::size_t i = 0; i < ka; ++i) sumA[i] = Round(sums.sumA[i]);
-  for (std::size_t j = 0; j < kb; ++j) sumB[j] = Round(sums.sumB[j]);
+  result.crossLow.assign(ka * kb, 0.0);
   for (std::size_t j = 0; j < kb; ++j) {
     for (std::size_t i = 0; i < ka; ++i) {
       if (symmetric && i > j) continue;
-      const double v =
-          i == j && symmetric
-              ? std::max(Round(Add(sums.cross[i + j * ka], Negate(OwnCorrection(sums.sumA[i], count)))), 0.0)
-              : Round(Add(sums.cross[i + j * ka], -(sumA[i] * sumB[j]) / count));
-      result.cross[i + j * ka] = v;
-      if (symmetric) result.cross[j + i * ka] = v;
+      DD v = Add(sums.cross[i + j * ka], Negate(Div(Mul(sums.sumA[i], sums.sumB[j]), count)));
+      // A sum of squares is never negative.
+      if (i == j && symmetric && v.hi < 0.0) v = DD{};
+      result.cross[i + j * ka] = v.hi;
+      result.crossLow[i + j * ka] = v.lo;
+      if (symmetric) {
+        result.cross[j + i * ka] = v.hi;
+        result.crossLow[j + i * ka] = v.lo;
+      }
     }
   }
   if (wantSquares) {

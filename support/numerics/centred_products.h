@@ -3,6 +3,7 @@
 // CorrelationMatrix and CrossCorrelations.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 #include <vector>
@@ -22,6 +23,8 @@ struct CentredProducts {
   std::int32_t cols = 0;  // columns of b
   /// rows x cols, column-major: sum over cases of (a_i - mean a_i)(b_j - mean b_j).
   std::vector<double> cross;
+  /// The rest of each entry's double-double value: cross + crossLow.
+  std::vector<double> crossLow;
   /// Centred sums of squares of a's and of b's columns, when asked for.
   std::vector<double> squaresA;
   std::vector<double> squaresB;
@@ -38,5 +41,9 @@ CentredProducts CentredCrossProducts(const Matrix& a, const Matrix* b, bool want
 /// accumulated entirely with error-free transformations; larger problems
 /// take the blocked matrix-product path.
 inline constexpr double kCompensatedCrossWork = 4.0e6;
+
+/// Values (rows times columns) per task when columns are processed in
+/// parallel: enough that a task outweighs the cost of handing it out.
+inline constexpr std::size_t kColumnTaskValues = 65536;
 
 }  // namespace nml::support::detail

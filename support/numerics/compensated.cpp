@@ -2,36 +2,41 @@
 
 #include <cstring>
 
+// The vector helpers below are always inlined into each per-level copy of
+// the public functions, so no 64-byte vector ever crosses a call: GCC's note
+// that passing one would change the calling convention does not apply.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wpsabi"
+#endif
+
 namespace nml::support::detail {
 
 namespace {
 
-// Doubles operated on lane by lane (GCC vector extensions), as many as one
-// register of the target holds. The compensated formulas need only +, - and
-// *, which act lane by lane with the same rounding as scalar code.
-#if defined(__AVX512F__)
+// Doubles operated on lane by lane (GCC vector extensions), eight at a
+// time: one AVX-512 register, two AVX or four SSE2 ones. The compensated
+// formulas need only +, - and *, which act lane by lane with the same
+// rounding as scalar code, so every instruction-set level sums in the same
+// order and gets the same digits. The public functions below are compiled
+// for the baseline and for the AVX2 and AVX-512 levels, and the processor's
+// best is chosen when the program starts.
 constexpr std::size_t kLanes = 8;
-#elif defined(__AVX__)
-constexpr std::size_t kLanes = 4;
-#else
-constexpr std::size_t kLanes = 2;
-#endif
 using V = double __attribute__((vector_size(kLanes * sizeof(double))));
 using VMask = long long __attribute__((vector_size(kLanes * sizeof(long long))));
 
-inline V Load(const double* p) {
+[[gnu::always_inline]] inline V Load(const double* p) {
   V v;
   std::memcpy(&v, p, sizeof v);
   return v;
 }
 
-inline V Broadcast(double x) {
+[[gnu::always_inline]] inline V Broadcast(double x) {
   V v;
   for (std::size_t l = 0; l < kLanes; ++l) v[l] = x;
   return v;
 }
 
-inline void TwoSumV(V a, V b, V& s, V& e) {
+[[gnu::always_inline]] inline void TwoSumV(const V& a, const V& b, V& s, V& e) {
   s = a + b;
   const V z = s - a;
   e = (a - (s - z)) + (b - z);
@@ -39,7 +44,7 @@ inline void TwoSumV(V a, V b, V& s, V& e) {
 
 // Dekker's TwoProduct for a square, by splitting d into two 26-bit halves
 // (Veltkamp): p + e == d * d exactly for |d| below about 1e145.
-inline void TwoSquareV(V d, V& p, V& e) {
+[[gnu::always_inline]] inline void TwoSquareV(const V& d, V& p, V& e) {
   const V c = Broadcast(134217729.0) * d;  // 2^27 + 1
   const V hi = c - (c - d);
   const V lo = d - hi;
@@ -47,7 +52,7 @@ inline void TwoSquareV(V d, V& p, V& e) {
   e = ((hi * hi - p) + Broadcast(2.0) * hi * lo) + lo * lo;
 }
 
-DD SumLanes(V s, V c) {
+[[gnu::always_inline]] inline DD SumLanes(const V& s, const V& c) {
   DD total;
   for (std::size_t l = 0; l < kLanes; ++l) total = Add(total, DD{s[l], c[l]});
   return total;
@@ -55,7 +60,18 @@ DD SumLanes(V s, V c) {
 
 }  // namespace
 
-DD CompensatedSum(const double* x, std::size_t n, bool* allEqualFirst) {
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && !defined(__AVX512F__)
+#define NML_PER_LEVEL __attribute__((target_clones("default", "arch=x86-64-v3", "arch=x86-64-v4")))
+#else
+#define NML_PER_LEVEL
+#endif
+
+namespace {
+
+// The per-level copies have internal linkage (so has the function choosing
+// among them); the public functions below call them.
+NML_PER_LEVEL
+DD SumPerLevel(const double* x, std::size_t n, bool* allEqualFirst) {
   // Two independent accumulators hide the latency of the running sums.
   V s0 = {}, c0 = {}, s1 = {}, c1 = {};
   VMask differ = {};
@@ -84,7 +100,8 @@ DD CompensatedSum(const double* x, std::size_t n, bool* allEqualFirst) {
   return total;
 }
 
-void CompensatedShiftedSums(const double* x, std::size_t n, double shift, DD& sum, DD& sumSquares) {
+NML_PER_LEVEL
+void ShiftedSumsPerLevel(const double* x, std::size_t n, double shift, DD& sum, DD& sumSquares) {
   V s = {}, c = {}, q = {}, qc = {};
   const V m = Broadcast(shift);
   std::size_t i = 0;
@@ -109,6 +126,14 @@ void CompensatedShiftedSums(const double* x, std::size_t n, double shift, DD& su
     TwoProduct(d, d, p, pe);
     sumSquares = Add(sumSquares, DD{p, pe});
   }
+}
+
+}  // namespace
+
+DD CompensatedSum(const double* x, std::size_t n, bool* allEqualFirst) { return SumPerLevel(x, n, allEqualFirst); }
+
+void CompensatedShiftedSums(const double* x, std::size_t n, double shift, DD& sum, DD& sumSquares) {
+  ShiftedSumsPerLevel(x, n, shift, sum, sumSquares);
 }
 
 }  // namespace nml::support::detail

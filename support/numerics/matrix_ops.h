@@ -1,8 +1,10 @@
 // MatrixOps: the support library's matrix arithmetic over 1-based, column-major
 // Array<double> matrices (a one-dimensional array counts as one column).
 // Numerically careful: cross-products are centred and accumulated with error
-// compensation, the inverse is refined in double-double precision, small
-// products are accumulated in twice the working precision. Shape errors,
+// compensation, small products are accumulated in twice the working
+// precision, and every small result keeps the rest of its double-double value
+// inside this object, so that the next operation given that result continues
+// at that precision (inverse, factor, products, difference). Shape errors,
 // singular or non-positive-definite input, non-finite values and unallocated
 // arguments raise the support-library errors of support_errors.h, with a
 // description naming what went wrong, instead of returning garbage.
@@ -12,6 +14,8 @@
 #include <vector>
 
 #include "nmlcorrelation/array.h"
+#include "support/numerics/data_records.h"
+#include "support/numerics/extended_records.h"
 #include "nmlcorrelation/variant.h"
 
 namespace nml::support {
@@ -47,22 +51,35 @@ class MatrixOps {
   Matrix CrossProducts(const Matrix& a, const Matrix& b) const;
   /// Pearson correlations of a's columns; diagonal exactly 1, symmetric,
   /// every entry within [-1, 1]. option is accepted and ignored (0 by callers).
+  /// For a matrix AppendColumns made of x and y whose cross-products (x, x),
+  /// (x, y) and (y, y) this object formed, those give the result without
+  /// another pass over the data.
   /// A constant column gives 0 off the diagonal (and 1 on it).
   Matrix CorrelationMatrix(const Matrix& a, std::int32_t option) const;
   /// Pearson correlations of a's columns (rows) with b's columns (columns),
-  /// within [-1, 1]; a constant column gives 0. Needs two or more rows.
+  /// within [-1, 1]; a constant column gives 0. Needs two or more rows. When
+  /// b is a product s * B this object formed and the cross-products of a with
+  /// s, of s and of a are known from earlier calls, they give the result
+  /// exactly (cov = S_as B, var b_j = (B' S_ss B)_jj) without a pass over
+  /// the data.
   Matrix CrossCorrelations(const Matrix& a, const Matrix& b) const;
 
   /// a * b (a's column count must equal b's row count, else kShapeMismatch).
   /// Small products are accumulated in twice the working precision; when a or
-  /// b is identical to an inverse this object returned, the low-order part of
-  /// that inverse takes part, so (Syx Sxx^-1) Sxy keeps its digits even for
-  /// an ill-conditioned Sxx. A non-finite result raises kNonFiniteValue.
+  /// b is identical to a result this object returned, the low-order part of
+  /// that result takes part, so (Syx Sxx^-1) Sxy keeps its digits even for
+  /// an ill-conditioned Sxx. A product that is symmetric by construction
+  /// (A A', L M L' or R' M R with a symmetric M) comes out exactly symmetric;
+  /// D H D with D = diag(H)^-1/2 (a rescaling to unit diagonal) has a
+  /// diagonal of exactly 1 and entries within [-1, 1]. A non-finite result
+  /// raises kNonFiniteValue.
   Matrix Multiply(const Matrix& a, const Matrix& b) const;
   /// Inverse by LU with partial pivoting after exact power-of-two scaling,
   /// refined in double-double; an exactly symmetric matrix gets an exactly
   /// symmetric inverse. Singular or numerically singular input (reciprocal
-  /// condition number below order * machine epsilon) raises kSingularMatrix.
+  /// condition number below order * machine epsilon, or below order * 2^-96
+  /// for a small matrix this object returned with its double-double value)
+  /// raises kSingularMatrix.
   /// option (normally the argument-not-given marker) is not used.
   Matrix Inverse(const Matrix& a, const Variant& option = Variant::Missing()) const;
   Matrix Transpose(const Matrix& a) const;
@@ -99,18 +116,17 @@ class MatrixOps {
   Variant ToColumn(const Variant& v) const;
 
  private:
-  /// An inverse as returned (hi) and the rest of its double-double value (lo).
-  struct InverseRecord {
-    Matrix hi;
-    Matrix lo;
-  };
-  /// The last few small inverses. Rounding an ill-conditioned inverse to
-  /// doubles loses more than any later product can recover, so Multiply,
-  /// handed a matrix identical to one of these, uses hi + lo instead.
-  mutable std::vector<InverseRecord> inverses_;
+  /// The double-double values behind the small results handed out so far
+  /// (see extended_records.h): the operations continue from them when given
+  /// those results back.
+  mutable detail::ExtendedRecords records_;
+  /// The cross-products and products of large data matrices formed so far
+  /// (see data_records.h), from which CrossCorrelations of a data matrix with
+  /// a product of data and coefficients follows without a pass over the data.
+  mutable detail::DataRecords data_;
 
-  const InverseRecord* FindInverse(const Matrix& m) const;
-  void RememberInverse(Matrix hi, Matrix lo) const;
+  bool CorrelationsFromProducts(const Matrix& a, const Matrix& b, Matrix& r) const;
+  bool JoinedCrossProducts(const Matrix& m, std::vector<double>& cross) const;
 };
 
 }  // namespace nml::support

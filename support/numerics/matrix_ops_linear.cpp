@@ -4,13 +4,17 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <string>
 
 #include "support/support_errors.h"
+#include "support/numerics/block_kernels.h"
 #include "support/numerics/compensated.h"
+#include "support/numerics/double_double_linear.h"
 #include "support/numerics/eigen_includes.h"
 #include "support/numerics/matrix_checks.h"
 #include "support/numerics/matrix_ops.h"
+#include "support/numerics/parallel.h"
 
 namespace nml::support {
 
@@ -23,10 +27,6 @@ constexpr double kEpsilon = std::numeric_limits<double>::epsilon();
 // Products up to this many multiply-adds are accumulated with Dot2; larger
 // ones (a data matrix times coefficients) go to Eigen's blocked product.
 constexpr double kCompensatedProductWork = 4.0e6;
-
-// Inverses up to this order are remembered with their low parts.
-constexpr std::int32_t kRememberedOrder = 256;
-constexpr std::size_t kRememberedCount = 4;
 
 // out = (a + alo) * (b + blo) for a (m x p) and b (p x n), column-major, each
 // entry as a double-double accumulated with Dot2. alo and blo may be null.
@@ -84,21 +84,106 @@ double PowerOfTwoBelow(double x) { return std::ldexp(1.0, -std::ilogb(x)); }
   detail::RaiseOverflow("Multiply");
 }
 
-}  // namespace
 
-const MatrixOps::InverseRecord* MatrixOps::FindInverse(const Matrix& m) const {
-  for (const InverseRecord& r : inverses_) {
-    if (r.hi.Rank() == m.Rank() && r.hi.Rows() == m.Rows() && r.hi.Cols() == m.Cols() &&
-        std::memcmp(r.hi.Data(), m.Data(), m.Size() * sizeof(double)) == 0)
-      return &r;
+using RecordPtr = std::shared_ptr<const detail::ExtendedRecord>;
+using detail::LowOf;
+
+// A record of hi + lo; lo empty when the value has no low part.
+RecordPtr MakeRecord(const Matrix& hi, Matrix lo, bool symmetric, RecordPtr left = {}, RecordPtr right = {}) {
+  auto r = std::make_shared<detail::ExtendedRecord>();
+  r->hi = hi;
+  r->lo = std::move(lo);
+  r->symmetric = symmetric;
+  r->left = std::move(left);
+  r->right = std::move(right);
+  return r;
+}
+
+// The double-double values hi + lo (lo may be null) of n elements.
+std::vector<DD> Join(const double* hi, const double* lo, std::size_t n) {
+  std::vector<DD> v(n);
+  for (std::size_t i = 0; i < n; ++i) v[i] = lo ? DD{hi[i], lo[i]} : DD{hi[i], 0.0};
+  return v;
+}
+
+// A rows x cols result from double-doubles: hi returned, lo stored.
+Matrix Split(const std::vector<DD>& v, std::int32_t rows, std::int32_t cols, Matrix& lo) {
+  Matrix hi = Array<double>::Unset(rows, cols);
+  lo = Array<double>::Unset(rows, cols);
+  for (std::size_t i = 0; i < v.size(); ++i) {
+    // Renormalised, so that hi is the double nearest to the value.
+    detail::FastTwoSum(v[i].hi, v[i].lo, hi.Data()[i], lo.Data()[i]);
   }
-  return nullptr;
+  return hi;
 }
 
-void MatrixOps::RememberInverse(Matrix hi, Matrix lo) const {
-  if (inverses_.size() >= kRememberedCount) inverses_.pop_back();
-  inverses_.insert(inverses_.begin(), InverseRecord{std::move(hi), std::move(lo)});
+// x and y hold the same value transposed: hi bit for bit, and the low parts
+// (absent counting as zero).
+bool SameValueTransposed(const RecordPtr& x, const RecordPtr& y) {
+  if (!x || !y || x->hi.Rows() != y->hi.Cols() || x->hi.Cols() != y->hi.Rows()) return false;
+  const std::size_t rows = static_cast<std::size_t>(x->hi.Rows());
+  const std::size_t cols = static_cast<std::size_t>(x->hi.Cols());
+  const double* xl = LowOf(x);
+  const double* yl = LowOf(y);
+  for (std::size_t j = 0; j < cols; ++j)
+    for (std::size_t i = 0; i < rows; ++i) {
+      if (x->hi.Data()[i + j * rows] != y->hi.Data()[j + i * cols]) return false;
+      if ((xl ? xl[i + j * rows] : 0.0) != (yl ? yl[j + i * cols] : 0.0)) return false;
+    }
+  return true;
 }
+
+// a * b is symmetric by construction: a = b', or b = M R with a symmetric M
+// and a = R', or a = L M with a symmetric M and b = L'.
+bool SymmetricProduct(const RecordPtr& a, const RecordPtr& b) {
+  if (SameValueTransposed(a, b)) return true;
+  if (b && b->left && b->right && b->left->symmetric && SameValueTransposed(a, b->right)) return true;
+  if (a && a->left && a->right && a->right->symmetric && SameValueTransposed(b, a->left)) return true;
+  return false;
+}
+
+// Averages the two triangles of a k x k double-double matrix.
+void Symmetrise(std::vector<DD>& v, std::size_t k) {
+  for (std::size_t j = 0; j < k; ++j)
+    for (std::size_t i = j + 1; i < k; ++i) {
+      const DD mean = detail::Mul(detail::Add(v[i + j * k], v[j + i * k]), 0.5);
+      v[i + j * k] = mean;
+      v[j + i * k] = mean;
+    }
+}
+
+// a = D H and b = D with D diagonal and d_i^2 h_ii = 1 up to the rounding of
+// d_i: the product D H D rescales H to unit diagonal.
+bool UnitDiagonalScaling(const RecordPtr& a, const Matrix& b) {
+  if (!a || !a->left || !a->right) return false;
+  const Matrix& d = a->left->hi;
+  const Matrix& h = a->right->hi;
+  const std::int32_t k = d.Rows();
+  if (d.Cols() != k || h.Rows() != k || h.Cols() != k || b.Rows() != k || b.Cols() != k || b.Rank() != 2 ||
+      LowOf(a->left))
+    return false;
+  if (std::memcmp(b.Data(), d.Data(), b.Size() * sizeof(double)) != 0) return false;
+  const std::size_t n = static_cast<std::size_t>(k);
+  for (std::size_t j = 0; j < n; ++j)
+    for (std::size_t i = 0; i < n; ++i) {
+      const double v = d.Data()[i + j * n];
+      if (i != j && v != 0.0) return false;
+      if (i == j && !(v > 0.0 && std::fabs(v * v * h.Data()[i + i * n] - 1.0) <= 16.0 * kEpsilon)) return false;
+    }
+  return true;
+}
+
+// Unit diagonal; off the diagonal |r| <= 1 (as for any positive
+// semidefinite H), and an entry within 8 units in the last place of +-1 is
+// +-1: the rounding of D and of H alone moves a perfect coefficient that far.
+void ApplyUnitDiagonal(std::vector<DD>& v, std::size_t k) {
+  for (std::size_t j = 0; j < k; ++j)
+    for (std::size_t i = 0; i < k; ++i) {
+      DD& x = v[i + j * k];
+      if (i == j || std::fabs(x.hi) >= 1.0 - 8.0 * kEpsilon) x = DD{i == j ? 1.0 : std::copysign(1.0, x.hi), 0.0};
+    }
+}
+}  // namespace
 
 // Small products are accumulated with Dot2 (compensated.h), so each entry is
 // as accurate as if computed in twice the working precision. When an operand
@@ -114,31 +199,42 @@ Matrix MatrixOps::Multiply(const Matrix& a, const Matrix& b) const {
   if (detail::RowsOf(b) != p)
     detail::RaiseShape("Multiply", "a " + detail::ShapeText(a) + " matrix cannot multiply a " + detail::ShapeText(b) +
                                        " matrix (the first needs as many columns as the second has rows)");
-  Matrix result = Array<double>::Unset(m, n);  // every element is written below
   const double work = static_cast<double>(m) * static_cast<double>(p) * static_cast<double>(n);
   if (work <= kCompensatedProductWork) {
-    const InverseRecord* lowA = FindInverse(a);
-    const InverseRecord* lowB = FindInverse(b);
+    const RecordPtr ra = records_.FindOrWrap(a);
+    const RecordPtr rb = records_.FindOrWrap(b);
     std::vector<DD> out;
-    CompensatedProduct(a.Data(), lowA ? lowA->lo.Data() : nullptr, b.Data(), lowB ? lowB->lo.Data() : nullptr,
-                       static_cast<std::size_t>(m), static_cast<std::size_t>(p), static_cast<std::size_t>(n), out);
-    for (std::size_t k = 0; k < out.size(); ++k) result.Data()[k] = detail::Round(out[k]);
-  } else {
-    // Row blocks, so that each block of the result is checked while it is
-    // still in cache.
-    const detail::ConstView av = detail::ViewOf(a);
-    const detail::ConstView bv = detail::ViewOf(b);
-    detail::View rv = detail::ViewOf(result);
-    constexpr Eigen::Index kRows = 2048;
-    for (Eigen::Index r0 = 0; r0 < m; r0 += kRows) {
-      const Eigen::Index count = std::min<Eigen::Index>(kRows, m - r0);
-      auto block = rv.middleRows(r0, count);
-      block.noalias() = av.middleRows(r0, count) * bv;
-      if (!block.allFinite()) RaiseNonFiniteProduct(a, b);
-    }
+    CompensatedProduct(a.Data(), LowOf(ra), b.Data(), LowOf(rb), static_cast<std::size_t>(m),
+                       static_cast<std::size_t>(p), static_cast<std::size_t>(n), out);
+    const bool symmetric = m == n && SymmetricProduct(ra, rb);
+    if (symmetric) Symmetrise(out, static_cast<std::size_t>(m));
+    if (m == n && UnitDiagonalScaling(ra, b)) ApplyUnitDiagonal(out, static_cast<std::size_t>(m));
+    Matrix lo;
+    Matrix result = Split(out, m, n, lo);
+    if (!detail::AllFinite(result.Data(), result.Size())) RaiseNonFiniteProduct(a, b);
+    records_.Remember(MakeRecord(result, std::move(lo), symmetric, ra, rb));
+    if (result.Size() >= 65536) data_.RememberProduct(detail::SignatureOf(a), detail::SignatureOf(result), b);
     return result;
   }
-  if (!detail::AllFinite(result.Data(), result.Size())) RaiseNonFiniteProduct(a, b);
+  // Row blocks, in parallel, each checked while it is still in cache. Every
+  // element comes from one block's product alone, so the thread count does
+  // not change it.
+  Matrix result = Array<double>::Unset(m, n);  // every element is written below
+  constexpr std::size_t kRows = 2048;
+  const std::size_t rows = static_cast<std::size_t>(m);
+  const detail::BlockKernels& kernels = detail::Kernels();
+  std::vector<char> overflow((rows + kRows - 1) / kRows, 0);
+  detail::ParallelFor(overflow.size(), [&](std::size_t blockIndex) {
+    const std::size_t r0 = blockIndex * kRows;
+    const std::size_t count = std::min(kRows, rows - r0);
+    double* out = result.Data() + r0;
+    kernels.product(a.Data() + r0, m, static_cast<detail::Index>(count), p, b.Data(), n, out, m);
+    for (std::int32_t j = 0; j < n; ++j)
+      if (!detail::AllFinite(out + static_cast<std::size_t>(j) * rows, count)) overflow[blockIndex] = 1;
+  });
+  for (const char bad : overflow)
+    if (bad) RaiseNonFiniteProduct(a, b);
+  if (result.Size() >= 65536) data_.RememberProduct(detail::SignatureOf(a), detail::SignatureOf(result), b);
   return result;
 }
 
@@ -162,7 +258,9 @@ Matrix MatrixOps::Inverse(const Matrix& a, const Variant& /*option*/) const {
   const std::int32_t k = detail::RowsOf(a);
   if (k == 0) return Array<double>::Matrix(0, 0);
   const detail::ConstView A = detail::ViewOf(a);
-  const bool symmetric = ExactlySymmetric(A);
+  const RecordPtr record = records_.Find(a);
+  const double* low = LowOf(record);
+  const bool symmetric = ExactlySymmetric(A) && (!low || record->symmetric);
 
   // Equilibration: symmetric scaling D A D by the square roots of a positive
   // diagonal, otherwise rows then columns by their largest entries.
@@ -184,46 +282,70 @@ Matrix MatrixOps::Inverse(const Matrix& a, const Variant& /*option*/) const {
     }
   }
   const Eigen::MatrixXd scaled = rowScale.asDiagonal() * A * colScale.asDiagonal();
-
-  const Eigen::PartialPivLU<Eigen::MatrixXd> lu(scaled);
-  Eigen::MatrixXd hi = lu.inverse();
+  Eigen::MatrixXd scaledLow;
+  if (low) scaledLow = rowScale.asDiagonal() * detail::ConstView(low, k, k) * colScale.asDiagonal();
   const double normA = scaled.cwiseAbs().colwise().sum().maxCoeff();
-  const double normX = hi.cwiseAbs().colwise().sum().maxCoeff();
-  const double rcond = 1.0 / (normA * normX);
-  if (!std::isfinite(normX) || !(rcond >= static_cast<double>(k) * kEpsilon))
-    RaiseSingular("Inverse", std::isfinite(normX) && rcond > 0.0
-                                 ? "reciprocal condition number about " + detail::NumberText(rcond)
-                                 : "a pivot is zero");
-
-  Eigen::MatrixXd lo = Eigen::MatrixXd::Zero(k, k);
-  Eigen::MatrixXd residual(k, k);
-  std::vector<DD> product;
   const std::size_t order = static_cast<std::size_t>(k);
-  double previous = std::numeric_limits<double>::infinity();
-  double relative = 0.0;
-  // Each step costs a double-double matrix product; large matrices stop
-  // after a few steps, which already give every digit of the double result.
-  const int steps = k <= 128 ? 12 : 3;
-  for (int step = 0; step < steps; ++step) {
-    CompensatedProduct(scaled.data(), nullptr, hi.data(), lo.data(), order, order, order, product);
-    for (std::size_t j = 0; j < order; ++j)
-      for (std::size_t i = 0; i < order; ++i)
-        residual(static_cast<Eigen::Index>(i), static_cast<Eigen::Index>(j)) =
-            detail::Round(detail::Add(detail::Negate(product[i + j * order]), i == j ? 1.0 : 0.0));
-    const Eigen::MatrixXd correction = lu.solve(residual);
-    const double size = correction.cwiseAbs().maxCoeff();
-    relative = size / hi.cwiseAbs().maxCoeff();
-    if (!std::isfinite(relative)) RaiseSingular("Inverse", "iterative refinement diverges");
-    if (size > 0.5 * previous) break;  // no longer converging: as good as it gets
-    for (Eigen::Index idx = 0; idx < correction.size(); ++idx) {
-      const DD x = detail::Add(DD{hi.data()[idx], lo.data()[idx]}, correction.data()[idx]);
-      hi.data()[idx] = x.hi;
-      lo.data()[idx] = x.lo;
+
+  Eigen::MatrixXd hi(k, k);
+  Eigen::MatrixXd lo = Eigen::MatrixXd::Zero(k, k);
+  if (low && order <= detail::kDoubleDoubleOrder) {
+    // The matrix is known to double-double precision: factorise it at that
+    // precision. Its reciprocal condition number may then go down to about
+    // 2^-96 (32 digits less 3 for the order) before no digit of the inverse
+    // is reliable.
+    detail::DDMatrix inverse;
+    if (!detail::InverseDD(Join(scaled.data(), scaledLow.data(), order * order), order, inverse))
+      RaiseSingular("Inverse", "a pivot is zero");
+    for (std::size_t idx = 0; idx < inverse.size(); ++idx) {
+      hi.data()[idx] = inverse[idx].hi;
+      lo.data()[idx] = inverse[idx].lo;
     }
-    if (relative <= 0x1p-104) break;  // double-double precision reached
-    previous = size;
+    const double normX = hi.cwiseAbs().colwise().sum().maxCoeff();
+    const double rcond = 1.0 / (normA * normX);
+    if (!std::isfinite(normX) || !(rcond >= static_cast<double>(k) * 0x1p-96))
+      RaiseSingular("Inverse", std::isfinite(normX) && rcond > 0.0
+                                   ? "reciprocal condition number about " + detail::NumberText(rcond)
+                                   : "a pivot is zero");
+  } else {
+    const Eigen::PartialPivLU<Eigen::MatrixXd> lu(scaled);
+    hi = lu.inverse();
+    const double normX = hi.cwiseAbs().colwise().sum().maxCoeff();
+    const double rcond = 1.0 / (normA * normX);
+    if (!std::isfinite(normX) || !(rcond >= static_cast<double>(k) * kEpsilon))
+      RaiseSingular("Inverse", std::isfinite(normX) && rcond > 0.0
+                                   ? "reciprocal condition number about " + detail::NumberText(rcond)
+                                   : "a pivot is zero");
+
+    Eigen::MatrixXd residual(k, k);
+    std::vector<DD> product;
+    double previous = std::numeric_limits<double>::infinity();
+    double relative = 0.0;
+    // Each step costs a double-double matrix product; large matrices stop
+    // after a few steps, which already give every digit of the double result.
+    const int steps = k <= 128 ? 12 : 3;
+    for (int step = 0; step < steps; ++step) {
+      CompensatedProduct(scaled.data(), low ? scaledLow.data() : nullptr, hi.data(), lo.data(), order, order, order,
+                         product);
+      for (std::size_t j = 0; j < order; ++j)
+        for (std::size_t i = 0; i < order; ++i)
+          residual(static_cast<Eigen::Index>(i), static_cast<Eigen::Index>(j)) =
+              detail::Round(detail::Add(detail::Negate(product[i + j * order]), i == j ? 1.0 : 0.0));
+      const Eigen::MatrixXd correction = lu.solve(residual);
+      const double size = correction.cwiseAbs().maxCoeff();
+      relative = size / hi.cwiseAbs().maxCoeff();
+      if (!std::isfinite(relative)) RaiseSingular("Inverse", "iterative refinement diverges");
+      if (size > 0.5 * previous) break;  // no longer converging: as good as it gets
+      for (Eigen::Index idx = 0; idx < correction.size(); ++idx) {
+        const DD x = detail::Add(DD{hi.data()[idx], lo.data()[idx]}, correction.data()[idx]);
+        hi.data()[idx] = x.hi;
+        lo.data()[idx] = x.lo;
+      }
+      if (relative <= 0x1p-104) break;  // double-double precision reached
+      previous = size;
+    }
+    if (relative > 1e-8) RaiseSingular("Inverse", "iterative refinement does not converge");
   }
-  if (relative > 1e-8) RaiseSingular("Inverse", "iterative refinement does not converge");
 
   if (symmetric) {
     for (Eigen::Index j = 0; j < k; ++j)
@@ -240,7 +362,7 @@ Matrix MatrixOps::Inverse(const Matrix& a, const Variant& /*option*/) const {
   detail::ViewOf(resultHi) = colScale.asDiagonal() * hi * rowScale.asDiagonal();
   detail::ViewOf(resultLo) = colScale.asDiagonal() * lo * rowScale.asDiagonal();
   if (!detail::AllFinite(resultHi.Data(), resultHi.Size())) detail::RaiseOverflow("Inverse");
-  if (k <= kRememberedOrder) RememberInverse(resultHi, std::move(resultLo));
+  records_.Remember(MakeRecord(resultHi, std::move(resultLo), symmetric));
   return resultHi;
 }
 
@@ -248,18 +370,49 @@ Matrix MatrixOps::Transpose(const Matrix& a) const {
   detail::RequireUsable(a, "Transpose", "matrix");
   Matrix t = Array<double>::Matrix(detail::ColsOf(a), detail::RowsOf(a));
   detail::ViewOf(t) = detail::ViewOf(a).transpose();
+  if (const RecordPtr r = records_.Find(a)) {
+    Matrix lo;
+    if (const double* low = LowOf(r)) {
+      lo = Array<double>::Matrix(t.Rows(), t.Cols());
+      detail::ViewOf(lo) = detail::ConstView(low, a.Rows(), a.Cols()).transpose();
+    }
+    records_.Remember(MakeRecord(t, std::move(lo), r->symmetric));
+  }
   return t;
 }
 
+// A difference of two results known to double-double precision is formed at
+// that precision; one below what that precision resolves (2^-100 of the
+// operands) is exactly 0, as the difference of two equal values.
 Matrix MatrixOps::Subtract(const Matrix& a, const Matrix& b) const {
   detail::RequireUsable(a, "Subtract", "first matrix");
   detail::RequireUsable(b, "Subtract", "second matrix");
   if (detail::RowsOf(a) != detail::RowsOf(b) || detail::ColsOf(a) != detail::ColsOf(b))
     detail::RaiseShape("Subtract", "the matrices need the same shape, not " + detail::ShapeText(a) + " and " +
                                        detail::ShapeText(b));
+  const RecordPtr ra = records_.Find(a);
+  const RecordPtr rb = records_.Find(b);
   Matrix d = Array<double>::Matrix(detail::RowsOf(a), detail::ColsOf(a));
-  detail::ViewOf(d) = detail::ViewOf(a) - detail::ViewOf(b);
+  if (!LowOf(ra) && !LowOf(rb)) {
+    detail::ViewOf(d) = detail::ViewOf(a) - detail::ViewOf(b);
+    if (!detail::AllFinite(d.Data(), d.Size())) detail::RaiseOverflow("Subtract");
+    return d;
+  }
+  const double* al = LowOf(ra);
+  const double* bl = LowOf(rb);
+  Matrix lo = Array<double>::Matrix(d.Rows(), d.Cols());
+  for (std::size_t i = 0; i < d.Size(); ++i) {
+    const DD x{a.Data()[i], al ? al[i] : 0.0};
+    const DD y{b.Data()[i], bl ? bl[i] : 0.0};
+    DD v = detail::Add(x, detail::Negate(y));
+    if (std::fabs(v.hi) <= 0x1p-100 * std::max(std::fabs(x.hi), std::fabs(y.hi))) v = DD{};
+    d.Data()[i] = v.hi;
+    lo.Data()[i] = v.lo;
+  }
   if (!detail::AllFinite(d.Data(), d.Size())) detail::RaiseOverflow("Subtract");
+  const bool symmetric = (ra ? ra->symmetric : detail::ExactlySymmetric(a)) &&
+                         (rb ? rb->symmetric : detail::ExactlySymmetric(b));
+  records_.Remember(MakeRecord(d, std::move(lo), symmetric));
   return d;
 }
 
@@ -278,15 +431,34 @@ Matrix MatrixOps::SquareRootFactor(const Matrix& s) const {
   };
   for (Eigen::Index j = 0; j < k; ++j)
     if (!(sym(j, j) > 0.0)) refuse(j, "diagonal entry " + detail::NumberText(sym(j, j)));
+  auto requirePivot = [&](Eigen::Index j, double pivotSquare) {
+    if (!(pivotSquare > static_cast<double>(k) * kEpsilon * sym(j, j)))
+      refuse(j, "pivot " + detail::NumberText(std::sqrt(std::max(pivotSquare, 0.0))) +
+                    " vanishes against the diagonal");
+  };
+  Matrix result = Array<double>::Matrix(static_cast<std::int32_t>(k), static_cast<std::int32_t>(k));
+  const std::size_t order = static_cast<std::size_t>(k);
+  if (order <= detail::kDoubleDoubleOrder) {
+    // Small matrices are factorised in double-double, from the matrix's
+    // double-double value when this object made it.
+    const RecordPtr record = records_.Find(s);
+    const double* low = record && record->symmetric ? LowOf(record) : nullptr;
+    detail::DDMatrix f;
+    std::vector<double> pivotSquares;
+    const std::size_t bad = detail::CholeskyDD(Join(sym.data(), low, order * order), order, f, pivotSquares);
+    for (std::size_t j = 0; j < order; ++j) {
+      if (j == bad) refuse(static_cast<Eigen::Index>(j), "a pivot is not positive");
+      requirePivot(static_cast<Eigen::Index>(j), pivotSquares[j]);
+    }
+    Matrix lo;
+    result = Split(f, result.Rows(), result.Cols(), lo);
+    records_.Remember(MakeRecord(result, std::move(lo), false));
+    return result;
+  }
   const Eigen::LLT<Eigen::MatrixXd> llt(sym);
   if (llt.info() != Eigen::Success) refuse(0, "a pivot is not positive");
   const Eigen::MatrixXd f = llt.matrixL();
-  for (Eigen::Index j = 0; j < k; ++j) {
-    const double pivot = f(j, j);
-    if (!(pivot * pivot > static_cast<double>(k) * kEpsilon * sym(j, j)))
-      refuse(j, "pivot " + detail::NumberText(pivot) + " vanishes against the diagonal");
-  }
-  Matrix result = Array<double>::Matrix(static_cast<std::int32_t>(k), static_cast<std::int32_t>(k));
+  for (Eigen::Index j = 0; j < k; ++j) requirePivot(j, f(j, j) * f(j, j));
   detail::ViewOf(result) = f;
   return result;
 }
@@ -310,6 +482,19 @@ Matrix MatrixOps::InverseFactor(const Matrix& f) const {
   for (Eigen::Index j = 0; j < k; ++j)
     if (F(j, j) == 0.0) RaiseSingular("InverseFactor", "diagonal entry " + std::to_string(j + 1) + " is zero");
   Matrix result = Array<double>::Matrix(static_cast<std::int32_t>(k), static_cast<std::int32_t>(k));
+  const std::size_t order = static_cast<std::size_t>(k);
+  if (order <= detail::kDoubleDoubleOrder) {
+    // Small factors are inverted in double-double, from the factor's
+    // double-double value when this object made it.
+    const RecordPtr record = records_.Find(f);
+    detail::DDMatrix inverse;
+    detail::TriangularInverseDD(Join(f.Data(), LowOf(record), order * order), order, lower, inverse);
+    Matrix lo;
+    result = Split(inverse, result.Rows(), result.Cols(), lo);
+    if (!detail::AllFinite(result.Data(), result.Size())) detail::RaiseOverflow("InverseFactor");
+    records_.Remember(MakeRecord(result, std::move(lo), false));
+    return result;
+  }
   const Eigen::MatrixXd identity = Eigen::MatrixXd::Identity(k, k);
   if (lower)
     detail::ViewOf(result) = F.triangularView<Eigen::Lower>().solve(identity);

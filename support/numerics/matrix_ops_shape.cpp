@@ -133,6 +133,8 @@ Matrix MatrixOps::AppendColumns(const Matrix& a, const Matrix& b) const {
       out += rows;
     }
   }
+  if (joined.Size() >= 65536)
+    data_.RememberJoin(detail::SignatureOf(a), detail::SignatureOf(b), detail::SignatureOf(joined));
   return joined;
 }
 

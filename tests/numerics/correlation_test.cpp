@@ -111,5 +111,23 @@ TEST(ColumnDescriptives, ConstantColumnHasNoSpreadAndHugeOffsetsKeepTheirDigits)
   EXPECT_EQ(sds(2), std::sqrt(2.5));
 }
 
+TEST(ColumnDescriptives, SortedColumnsLongerThanThePilotRows) {
+  // 1..n and its negative, 1e6 + 1..n: the first rows' mean lies far from
+  // the column's. Mean (n + 1) / 2, SD sqrt(n (n + 1) / 12), in closed form.
+  const std::int32_t n = 50000;
+  Matrix d = Array<double>::Matrix(n, 2);
+  for (std::int32_t i = 1; i <= n; ++i) {
+    d(i, 1) = -i;
+    d(i, 2) = 1e6 + i;
+  }
+  Array<double> means, sds, ses, ns;
+  MatrixOps().ColumnDescriptives(d, means, sds, ses, ns);
+  const double sd = std::sqrt(n * (n + 1.0) / 12.0);
+  EXPECT_EQ(means(1), -(n + 1) / 2.0);
+  EXPECT_EQ(means(2), 1e6 + (n + 1) / 2.0);
+  EXPECT_LT(test::RelativeError(sds(1), sd), 1e-15);
+  EXPECT_LT(test::RelativeError(sds(2), sd), 1e-15);
+}
+
 }  // namespace
 }  // namespace nml::support

@@ -80,6 +80,8 @@ TEST(BadInput, RaisesItsNumberedErrorNamingTheFault) {
       {"one case", kTooFewCases, "", [&] { ops.CorrelationMatrix(RandomMatrix(1, 3, 1), 0); }},
       {"one case for descriptives", kTooFewCases, "",
        [&] { ops.ColumnDescriptives(RandomMatrix(1, 4, 1), means, sds, ses, ns); }},
+      {"NaN datum past the pilot rows of descriptives", kNonFiniteValue, "row 7000, column 2",
+       [&] { ops.ColumnDescriptives(With(RandomMatrix(8000, 3, 2), 7000, 2, NAN), means, sds, ses, ns); }},
       {"NaN datum", kNonFiniteValue, "row 3, column 2",
        [&] { ops.CorrelationMatrix(With(RandomMatrix(8, 3, 2), 3, 2, NAN), 0); }},
       {"infinity on the blocked path", kNonFiniteValue, "row 19999, column 40",

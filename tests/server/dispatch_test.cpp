@@ -260,21 +260,22 @@ TEST_F(Dispatch, RangeTextKeepsCharactersOutsideAscii) {
 // (The component's own numbers, 5028 among them, are checked by the C client.)
 
 TEST_F(Dispatch, RuntimeErrorsArriveInTheRuntimeFacility) {
-  // A constant dependent variable divides by zero in the multiple correlation:
-  // the runtime's error 11 arrives as 0x800A000B with its text and its trail.
+  // A variable fully determined by the control has no residual variance: the
+  // partial correlation divides by zero, and the runtime's error 11 arrives
+  // as 0x800A000B with its text and its trail.
   TempFolder folder;
-  const fs::path data = folder.path() / "constant.csv";
-  WriteFile(data, "x,y\n1,4\n2,4\n3,4\n5,4\n8,4\n");
+  const fs::path data = folder.path() / "determined.csv";
+  WriteFile(data, "x,y,z\n0,0,1\n0,0,3\n4,4,2\n4,4,5\n");
   ASSERT_EQ(NmlHostOpenWorkbook(data.c_str()), S_OK) << NmlServerLastError();
-  ASSERT_EQ(Put("Method", Of(VT_I4, 1)), S_OK);
+  ASSERT_EQ(Put("Method", Of(VT_I4, 2)), S_OK);
   ASSERT_EQ(PutBool("Headers", true), S_OK);
-  ASSERT_EQ(PutText("XRange", "A1:A6"), S_OK);
-  ASSERT_EQ(PutText("YRange", "B1:B6"), S_OK);
+  ASSERT_EQ(PutText("XRange", "A1:A5"), S_OK);
+  ASSERT_EQ(PutText("YRange", "B1:C5"), S_OK);
   ASSERT_EQ(Results(), DISP_E_EXCEPTION);
   EXPECT_EQ(Outcome(DISP_E_EXCEPTION), 0x800A000Bu);
   EXPECT_EQ(Narrow(excep.bstrDescription), "Division by zero");
   EXPECT_TRUE(std::regex_match(Narrow(excep.bstrSource),
-                               std::regex(R"(Line \d+ in NMLCorrelation\.clsCorrelationBO\.DoMultipleCorr\.Analyse)"
+                               std::regex(R"(Line \d+ in NMLCorrelation\.clsCorrelationBO\.DoPartialCorr\.Analyse)"
                                           R"(\.GetResults\.Results)")))
       << Narrow(excep.bstrSource);
 }
