@@ -5,7 +5,9 @@
 // The vector helpers below are always inlined into each per-level copy of
 // the public functions, so no 64-byte vector ever crosses a call: GCC's note
 // that passing one would change the calling convention does not apply.
-#if defined(__GNUC__) && !defined(__clang__)
+#if defined(__clang__)
+#pragma clang diagnostic ignored "-Wpsabi"
+#elif defined(__GNUC__)
 #pragma GCC diagnostic ignored "-Wpsabi"
 #endif
 
