@@ -2,6 +2,7 @@
 
 #include <cassert>
 #include <cstring>
+#include <functional>
 
 namespace nml::host {
 
@@ -28,7 +29,8 @@ std::uint64_t TextBlock::Add(std::string_view text) {
   // A text inside this buffer is found again by its position, since growing
   // the buffer moves it.
   const char* base = bytes_.data();
-  const bool inside = !text.empty() && text.data() >= base && text.data() < base + bytes_.size();
+  const std::less<const char*> before;  // a total order, also for pointers into other buffers
+  const bool inside = !text.empty() && !before(text.data(), base) && before(text.data(), base + bytes_.size());
   const std::size_t from = inside ? static_cast<std::size_t>(text.data() - base) : 0;
 
   const std::uint64_t offset = bytes_.size();
