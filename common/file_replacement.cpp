@@ -27,12 +27,10 @@ bool FileReplacement::Open() {
   const std::filesystem::path target(target_);
   std::filesystem::path folder = target.parent_path();
   if (folder.empty()) folder = ".";
-  // Appended piece by piece: "." + name trips a false -Wrestrict of GCC 12.
-  std::string name(".");
-  name += target.filename().string();
-  name += ".XXXXXX";
-  std::string pattern = (folder / name).string();
-  fd_ = ::mkstemp(pattern.data());
+  // A short name of its own rather than one derived from the target's, which
+  // may already be as long as a file name can be.
+  std::string pattern = (folder / ".nmlcorr-XXXXXX.tmp").string();
+  fd_ = ::mkstemps(pattern.data(), 4);
   if (fd_ < 0) return Fail(Step::kCreate, errno);
   temp_ = std::move(pattern);
   return true;

@@ -22,9 +22,9 @@ class FileReplacement {
   FileReplacement(const FileReplacement&) = delete;
   FileReplacement& operator=(const FileReplacement&) = delete;
 
-  /// Creates the empty temporary file ("." + the target's name + a random
-  /// tail, in the target's folder, so that the rename stays on one file
-  /// system). Another writer may write it by TemporaryPath() instead of Write.
+  /// Creates the empty temporary file (".nmlcorr-XXXXXX.tmp" with a random
+  /// middle, whatever the target is called, in the target's folder so that
+  /// the rename stays on one file system). Another writer may write it by TemporaryPath() instead of Write.
   bool Open();
   const std::string& TemporaryPath() const { return temp_; }
   /// Appends text to the temporary file.

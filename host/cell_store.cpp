@@ -5,12 +5,13 @@
 #include <cmath>
 #include <cstring>
 #include <map>
-#include <unordered_map>
+#include <string_view>
 #include <vector>
 
 #include "host/format_table.h"
 #include "host/formula_shift.h"
 #include "host/reference_parser.h"
+#include "host/text_block.h"
 
 namespace nml::host {
 
@@ -33,7 +34,9 @@ struct Values {
 struct Chunk {
   std::unique_ptr<Values> values;
   std::unique_ptr<std::uint32_t[]> fmt;
-  std::unique_ptr<std::unordered_map<std::uint16_t, std::string>> text;
+  // Texts of the chunk's text cells, whose num holds the text's offset in it;
+  // present only while a text cell is.
+  std::unique_ptr<TextBlock> text;
 
   Values& EnsureValues() {
     if (!values) {
@@ -46,10 +49,6 @@ struct Chunk {
     if (!fmt) fmt = std::make_unique<std::uint32_t[]>(kChunkRows);
     return fmt.get();
   }
-  std::unordered_map<std::uint16_t, std::string>& Texts() {
-    if (!text) text = std::make_unique<std::unordered_map<std::uint16_t, std::string>>();
-    return *text;
-  }
   std::uint8_t Kind(std::int32_t off) const { return values ? values->kind[off] : 0; }
   std::uint32_t Fmt(std::int32_t off) const { return fmt ? fmt[off] : 0; }
   bool Used(std::int32_t off) const { return Kind(off) != 0 || Fmt(off) != 0; }
@@ -58,8 +57,45 @@ struct Chunk {
       if (Used(i)) return false;
     return true;
   }
+  bool IsText(std::int32_t off) const { return (Kind(off) & kKindMask) == KindByte(VarKind::kText); }
+  std::string_view TextAt(std::int32_t off) const {
+    return text->View(static_cast<std::uint64_t>(values->num[off]));
+  }
+  // Makes a cell a text cell holding s (its formula flag kept). s may be a
+  // text of this chunk.
+  void PutText(std::int32_t off, std::string_view s) {
+    if (!text) text = std::make_unique<TextBlock>();
+    Values& v = EnsureValues();
+    const bool wasText = IsText(off);
+    const auto old = static_cast<std::uint64_t>(v.num[off]);
+    const std::uint64_t at = text->Add(s);
+    if (wasText) text->Drop(old);
+    v.num[off] = static_cast<double>(at);
+    v.kind[off] = static_cast<std::uint8_t>(KindByte(VarKind::kText) | (v.kind[off] & kFormulaFlag));
+    if (text->NeedsCompaction()) CompactTexts();
+  }
+  // Drops the text of a text cell, leaving the cell empty (its formula flag
+  // kept); other cells are left alone.
   void EraseText(std::int32_t off) {
-    if (text) text->erase(static_cast<std::uint16_t>(off));
+    if (!IsText(off)) return;
+    values->kind[off] &= kFormulaFlag;
+    text->Drop(static_cast<std::uint64_t>(values->num[off]));
+    if (text->Live() == 0)
+      text.reset();
+    else if (text->NeedsCompaction())
+      CompactTexts();
+  }
+  // Copies the live texts into a buffer of their size.
+  void CompactTexts() {
+    auto fresh = std::make_unique<TextBlock>();
+    fresh->Reserve(text->LiveBytes());
+    for (std::int32_t i = 0; i < kChunkRows; ++i)
+      if (IsText(i)) values->num[i] = static_cast<double>(fresh->Add(TextAt(i)));
+    text = std::move(fresh);
+  }
+  std::size_t MemoryBytes() const {
+    return sizeof(Chunk) + (values ? sizeof(Values) : 0) + (fmt ? kChunkRows * sizeof(std::uint32_t) : 0) +
+           (text ? sizeof(TextBlock) + text->Capacity() : 0);
   }
 };
 
@@ -82,6 +118,17 @@ class ChunkIndex {
     if (!pages_[p]) pages_[p] = std::make_unique<Page>();
     size_ = std::max(size_, band + 1);
     return (*pages_[p])[band % kPageBands];
+  }
+  /// Bytes of the pages and the chunks in them.
+  std::size_t MemoryBytes() const {
+    std::size_t bytes = pages_.capacity() * sizeof(pages_[0]);
+    for (const auto& page : pages_) {
+      if (!page) continue;
+      bytes += sizeof(Page);
+      for (const auto& ch : *page)
+        if (ch) bytes += ch->MemoryBytes();
+    }
+    return bytes;
   }
   void Release(std::size_t band) {
     if (band < size_ && pages_[band / kPageBands]) (*pages_[band / kPageBands])[band % kPageBands].reset();
@@ -193,22 +240,19 @@ struct CellStore::Impl {
       case VarKind::kLong: return Variant::Long(static_cast<std::int32_t>(n));
       case VarKind::kBoolean: return Variant::Boolean(n != 0);
       case VarKind::kErrorValue: return Variant::ErrorValue(static_cast<std::int32_t>(n));
-      case VarKind::kText: {
-        if (ch.text) {
-          auto it = ch.text->find(static_cast<std::uint16_t>(off));
-          if (it != ch.text->end()) return Variant(it->second);
-        }
-        return Variant(std::string());
-      }
+      case VarKind::kText: return Variant(std::string(ch.TextAt(off)));
       default: return {};
     }
   }
 
   // Stores a scalar into a cell of a chunk, keeping its formula flag.
   static void Encode(Chunk& ch, std::int32_t off, const Variant& v) {
-    const std::uint8_t old = ch.Kind(off);
-    if ((old & kKindMask) == KindByte(VarKind::kText)) ch.EraseText(off);
-    const std::uint8_t flag = old & kFormulaFlag;
+    if (v.IsText()) {
+      ch.PutText(off, v.Text());
+      return;
+    }
+    ch.EraseText(off);
+    const std::uint8_t flag = ch.Kind(off) & kFormulaFlag;
     if (v.IsEmpty()) {
       if (ch.values) ch.values->kind[off] = flag;
       return;
@@ -228,7 +272,6 @@ struct CellStore::Impl {
       case VarKind::kLong: n = v.AsLong(); break;
       case VarKind::kBoolean: n = v.AsBoolean() ? 1 : 0; break;
       case VarKind::kErrorValue: n = v.AsErrorValue(); break;
-      case VarKind::kText: ch.Texts()[static_cast<std::uint16_t>(off)] = v.Text(); break;
       default: Raise(rt::kTypeMismatch);
     }
     vals.num[off] = n;
@@ -236,8 +279,8 @@ struct CellStore::Impl {
   }
 
   static void EncodeDouble(Chunk& ch, std::int32_t off, double d) {
+    ch.EraseText(off);
     const std::uint8_t old = ch.Kind(off);
-    if ((old & kKindMask) == KindByte(VarKind::kText)) ch.EraseText(off);
     Values& vals = ch.EnsureValues();
     if (std::isfinite(d)) {
       vals.num[off] = d;
@@ -609,23 +652,18 @@ void CellStore::Impl::PasteValues(const Impl& src, PasteRun& run, bool withFormu
     for (std::int32_t i = 0; i < len; ++i) {
       const std::uint8_t oldKind = d->Kind(dof + i);
       if (oldKind & kFormulaFlag) formulas.erase(FormulaKey(dr + i, dc));
-      if ((oldKind & kKindMask) == KindByte(VarKind::kText)) d->EraseText(dof + i);
+      d->EraseText(dof + i);
       const std::uint8_t sk = srcHasValues ? s->values->kind[so + i] : 0;
       if (sk == 0) {
         if (d->values) d->values->kind[dof + i] = 0;
         continue;
       }
       Values& dv = d->EnsureValues();
-      dv.num[dof + i] = s->values->num[so + i];
       std::uint8_t kind = sk & kKindMask;
-      if (kind == KindByte(VarKind::kText)) {
-        std::string text;
-        if (s->text) {
-          auto it = s->text->find(static_cast<std::uint16_t>(so + i));
-          if (it != s->text->end()) text = it->second;
-        }
-        d->Texts()[static_cast<std::uint16_t>(dof + i)] = std::move(text);
-      }
+      if (kind == KindByte(VarKind::kText))
+        d->PutText(dof + i, s->TextAt(so + i));  // s may be d: PutText copes with a text of its own
+      else
+        dv.num[dof + i] = s->values->num[so + i];
       if ((sk & kFormulaFlag) && withFormulas) {
         auto it = src.formulas.find(FormulaKey(sr + i, sc));
         if (it != src.formulas.end()) {
@@ -754,6 +792,16 @@ void CellStore::ForEachCell(const std::function<void(std::int32_t row, std::int3
         if (ch->Used(i)) visit(row, col, Impl::Decode(*ch, i), ch->Fmt(i));
     }
   }
+}
+
+std::size_t CellStore::MemoryBytes() const {
+  std::size_t bytes = impl_->cols.capacity() * sizeof(Column);
+  for (const auto& c : impl_->cols) bytes += c.chunks.MemoryBytes();
+  // A map node is three links and a colour beside its key and value.
+  constexpr std::size_t kNode = 4 * sizeof(void*) + sizeof(std::pair<const std::uint64_t, std::string>);
+  for (const auto& [key, text] : impl_->formulas)
+    bytes += kNode + (text.capacity() > std::string().capacity() ? text.capacity() + 1 : 0);
+  return bytes;
 }
 
 }  // namespace nml::host

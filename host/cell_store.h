@@ -4,13 +4,15 @@
 //
 // Each column is cut into chunks of 256 rows, allocated on first use: a chunk
 // holds the numbers (8 bytes a cell) and a kind byte per cell, its format ids
-// only once a cell of it is formatted, and its texts in a small map. Formulas
-// are kept apart, sparsely. Operations over a rectangle visit only the chunks
+// only once a cell of it is formatted, and its texts packed into one buffer
+// (a text cell's number is where its text starts; a one-letter text costs two
+// bytes more than a number). Formulas are kept apart, sparsely. Operations over a rectangle visit only the chunks
 // that exist, so clearing or reformatting a whole sheet costs time in
 // proportion to the cells in use. Rows and columns are 1-based and must lie
 // inside the grid (else 9).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -105,6 +107,10 @@ class CellStore {
   /// row by row, columns ascending within a row.
   void ForEachCell(const std::function<void(std::int32_t row, std::int32_t col, const Variant& value,
                                             std::uint32_t formatId)>& visit) const;
+
+  /// Bytes allocated for the cells (values, formats, texts, formulas and the
+  /// indexes over them), not counting the allocator's own overhead.
+  std::size_t MemoryBytes() const;
 
   /// Counts the calls that may have changed a value, formula or format, so
   /// that a caller can tell whether a sheet was touched since it was read.

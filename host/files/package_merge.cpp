@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "common/ascii_text.h"
+#include "host/files/relationship_target.h"
 
 namespace nml::host::files {
 namespace {
@@ -149,26 +150,6 @@ std::string RelsOf(const std::string& part) {
                                     : part.substr(0, slash + 1) + "_rels/" + part.substr(slash + 1) + ".rels";
 }
 
-/// A relationship target resolved against the folder of its source part.
-std::string Resolve(const std::string& dir, const std::string& target) {
-  std::string path = !target.empty() && target[0] == '/' ? target.substr(1) : dir + target;
-  std::vector<std::string> segments;
-  std::size_t from = 0;
-  while (from <= path.size()) {
-    const std::size_t slash = std::min(path.find('/', from), path.size());
-    const std::string segment = path.substr(from, slash - from);
-    if (segment == "..") {
-      if (!segments.empty()) segments.pop_back();
-    } else if (!segment.empty() && segment != ".") {
-      segments.push_back(segment);
-    }
-    from = slash + 1;
-  }
-  std::string out;
-  for (const std::string& s : segments) out += (out.empty() ? "" : "/") + s;
-  return out;
-}
-
 struct Relationship {
   std::string id, type, target;  // target resolved to a part name
   bool external = false;
@@ -183,7 +164,7 @@ std::vector<Relationship> ReadRels(const std::string& xml, const std::string& ow
     r.type = Attr(tag, "Type").value_or("");
     r.external = Attr(tag, "TargetMode").value_or("") == "External";
     const std::string target = Unescape(Attr(tag, "Target").value_or(""));
-    r.target = r.external ? target : Resolve(ownerDir, target);
+    r.target = r.external ? target : ResolveRelationshipTarget(ownerDir, target);
     rels.push_back(std::move(r));
   });
   return rels;
@@ -590,7 +571,7 @@ std::string PackageMerge::Rewrite(const std::string& ourPart, std::string xml) c
     if (Attr(tag, "TargetMode").value_or("") == "External") continue;
     const auto target = Attr(tag, "Target");
     if (!target) continue;
-    const auto renamed = newNames_.find(Resolve(ownerDir, Unescape(*target)));
+    const auto renamed = newNames_.find(ResolveRelationshipTarget(ownerDir, Unescape(*target)));
     if (renamed == newNames_.end()) continue;
     const std::size_t slash = target->rfind('/');
     const std::string newTarget = (slash == std::string::npos ? std::string() : target->substr(0, slash + 1)) +

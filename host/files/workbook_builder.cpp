@@ -1,5 +1,7 @@
 #include "host/files/workbook_builder.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -15,6 +17,12 @@ std::string ReadWholeFile(const std::string& path, const std::string& displayNam
   std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
   if (!file) RaiseFileError(kCannotOpenFile, "cannot open " + displayName + ": " + std::strerror(errno));
   std::string bytes;
+  // Room for the whole file at once: grown by doubling, the text would hold
+  // up to twice its size for as long as it is kept.
+  struct stat info {};
+  if (::fstat(::fileno(file.get()), &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0 &&
+      static_cast<std::uint64_t>(info.st_size) <= maxBytes)
+    bytes.reserve(static_cast<std::size_t>(info.st_size));
   char buffer[1 << 16];
   for (;;) {
     const std::size_t got = std::fread(buffer, 1, sizeof buffer, file.get());

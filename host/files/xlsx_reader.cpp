@@ -18,6 +18,7 @@
 #include "host/reference_endpoint.h"
 #include "host/reference_parser.h"
 #include "host/files/file_errors.h"
+#include "host/files/relationship_target.h"
 #include "host/files/sheet_names.h"
 #include "common/utf8.h"
 #include "host/files/workbook_builder.h"
@@ -40,32 +41,6 @@ constexpr std::uint64_t kSharedTextSlack = std::uint64_t{64} << 20;
 std::string DirOf(std::string_view part) {
   const std::size_t slash = part.rfind('/');
   return slash == std::string_view::npos ? std::string() : std::string(part.substr(0, slash + 1));
-}
-
-/// A relationship target made an archive entry name: absolute targets start
-/// at the root, relative ones at baseDir; "." and ".." are resolved.
-std::string ResolvePart(const std::string& baseDir, std::string_view target) {
-  std::string joined = (!target.empty() && target.front() == '/') ? std::string(target.substr(1))
-                                                                  : baseDir + std::string(target);
-  std::vector<std::string> parts;
-  std::size_t start = 0;
-  while (start <= joined.size()) {
-    std::size_t slash = joined.find('/', start);
-    if (slash == std::string::npos) slash = joined.size();
-    const std::string piece = joined.substr(start, slash - start);
-    if (piece == "..") {
-      if (!parts.empty()) parts.pop_back();
-    } else if (!piece.empty() && piece != ".") {
-      parts.push_back(piece);
-    }
-    start = slash + 1;
-  }
-  std::string out;
-  for (const std::string& p : parts) {
-    if (!out.empty()) out.push_back('/');
-    out += p;
-  }
-  return out;
 }
 
 std::string RelsPathFor(std::string_view part) {
@@ -272,7 +247,7 @@ std::vector<Relationship> XlsxReader::ReadRelationships(const std::string& sourc
     const std::string_view type = Attr(n, "Type").value();
     const std::size_t slash = type.rfind('/');
     out.push_back({Attr(n, "Id").value(), std::string(slash == std::string_view::npos ? type : type.substr(slash + 1)),
-                   ResolvePart(baseDir, Attr(n, "Target").value())});
+                   ResolveRelationshipTarget(baseDir, Attr(n, "Target").value())});
   }
   return out;
 }

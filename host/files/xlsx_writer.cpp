@@ -28,6 +28,7 @@
 #include "host/format_table.h"
 #include "host/files/column_widths.h"
 #include "host/files/file_errors.h"
+#include "host/files/memory_file.h"
 #include "host/files/package_merge.h"
 #include "host/files/temp_file.h"
 #include "host/files/xml_text.h"
@@ -554,17 +555,25 @@ void SaveWorkbook(const host::Workbook& book, const std::string& path, const Sav
   const std::filesystem::path parent = std::filesystem::path(target).parent_path();
   const std::string folder = parent.empty() ? std::string(".") : parent.string();
 
-  // The library's scratch files (and its own package) go to $TMPDIR when set,
-  // otherwise beside the target; the final file is written beside the
-  // target, so that moving it into place is one rename on one file system.
+  // The library's scratch files go to $TMPDIR when set, otherwise beside the
+  // target; the final file is written beside the target, so that moving it
+  // into place is one rename on one file system.
   // (A $TMPDIR that is no writable folder is passed over, as other programs do.)
   const char* tmpdir = std::getenv("TMPDIR");
   struct stat tmpInfo {};
   const bool useTmpdir = tmpdir && *tmpdir && ::stat(tmpdir, &tmpInfo) == 0 && S_ISDIR(tmpInfo.st_mode) &&
                          ::access(tmpdir, W_OK | X_OK) == 0;
   std::string scratch = useTmpdir ? std::string(tmpdir) : folder;
-  TempFile parts(scratch, fileName);
-  parts.Close();
+  // With the rows taken out, the library's own package is small: it goes to
+  // memory where the system allows, so that the library's zip writes cannot
+  // fail on a full disk (it would print its own error message besides ours).
+  std::optional<MemoryFile> memoryParts = options.constantMemory ? MemoryFile::Create() : std::nullopt;
+  std::optional<TempFile> diskParts;
+  if (!memoryParts) {
+    diskParts.emplace(scratch, fileName);
+    diskParts->Close();
+  }
+  const std::string& partsPath = memoryParts ? memoryParts->Path() : diskParts->Path();
   TempFile out(folder, fileName);
 
   std::vector<FileHandle> rows;
@@ -576,7 +585,7 @@ void SaveWorkbook(const host::Workbook& book, const std::string& path, const Sav
     lxwOptions.constant_memory = options.constantMemory ? LXW_TRUE : LXW_FALSE;
     lxwOptions.tmpdir = scratch.data();
     lxwOptions.use_zip64 = LXW_TRUE;
-    std::unique_ptr<lxw_workbook, WorkbookCloser> wb(workbook_new_opt(parts.Path().c_str(), &lxwOptions));
+    std::unique_ptr<lxw_workbook, WorkbookCloser> wb(workbook_new_opt(partsPath.c_str(), &lxwOptions));
     if (!wb) RaiseFileError(kWriteFailed, "cannot write " + fileName + ": the workbook cannot be created");
     XlsxWriter writer(book, app->Formats(), fileName, options);
     RowFilesGuard guard(writer.Sheets());
@@ -589,7 +598,7 @@ void SaveWorkbook(const host::Workbook& book, const std::string& path, const Sav
   }
 
   const InflateLimits unlimited{~std::uint64_t{0}, ~std::uint64_t{0}};
-  ZipArchive written = ZipArchive::OpenFile(parts.Path(), fileName + " (temporary parts)", unlimited);
+  ZipArchive written = ZipArchive::OpenFile(partsPath, fileName + " (temporary parts)", unlimited);
   std::optional<ZipArchive> source;
   std::optional<PackageMerge> merge;
   const std::string extension = std::filesystem::path(path).extension().string();

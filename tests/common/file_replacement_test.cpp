@@ -77,5 +77,16 @@ TEST_F(FileReplacementTest, AbandonedOrImpossibleReplacementsLeaveTheTargetAlone
   EXPECT_TRUE(fs::is_directory(dir_ / "taken"));
 }
 
+// The temporary name does not grow with the target's, which may be near the
+// 255-byte limit.
+TEST_F(FileReplacementTest, TargetNamedWithTwoHundredFiftyBytes) {
+  target_ = (dir_ / std::string(250, 'r')).string();
+  FileReplacement out(target_);
+  ASSERT_TRUE(out.Open()) << out.Errno();
+  ASSERT_TRUE(out.Write("new") && out.Commit());
+  EXPECT_EQ(Content(), "new");
+  EXPECT_EQ(Entries(), 2u);  // beside registry.txt
+}
+
 }  // namespace
 }  // namespace nml::testing
