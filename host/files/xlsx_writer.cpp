@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -77,6 +78,13 @@ class XlsxWriter {
   void WriteSheet(const host::Worksheet& sheet, lxw_worksheet* ws);
   void WriteChart(const host::Worksheet& sheet, lxw_worksheet* ws, const host::ChartObject& chart, std::size_t number);
   void WriteColumnWidths(const host::Worksheet& sheet, lxw_worksheet* ws, const ColumnWidths& widths);
+  /// A plain number cell waiting with the rest of its row.
+  struct NumberCell {
+    std::int32_t col;
+    double value;
+    const FormatInfo* info;
+  };
+  void WriteNumberRow(lxw_worksheet* ws, std::int32_t row, const std::vector<NumberCell>& cells);
   void Check(lxw_error error, const host::Worksheet& sheet, std::int32_t row, std::int32_t col) const;
 
   const host::Workbook& book_;
@@ -87,6 +95,8 @@ class XlsxWriter {
   lxw_workbook* wb_ = nullptr;
   std::vector<lxw_worksheet*> sheets_;
   std::unordered_map<std::uint32_t, FormatInfo> cache_;
+  std::vector<std::string> columnLetters_;  // by column, filled as met
+  std::string rowXml_;
 };
 
 const XlsxWriter::FormatInfo& XlsxWriter::Format(std::uint32_t id) {
@@ -146,10 +156,28 @@ void XlsxWriter::WriteSheet(const host::Worksheet& sheet, lxw_worksheet* ws) {
                                          std::to_string(row) + ": text longer than 32,767 characters");
   };
 
+  // A row of plain numbers (the bulk of a data sheet) is written straight to
+  // the library's row file: its cells wait until the row ends, and go to
+  // the library one by one after all when the row turns out to hold
+  // anything else.
+  const bool rowsStreamed = ws->optimize && ws->optimize_tmpfile;
+  std::vector<NumberCell> numberRow;
+  bool plainRow = rowsStreamed;
+  auto handOver = [&](std::int32_t row) {
+    for (const NumberCell& cell : numberRow)
+      Check(worksheet_write_number(ws, static_cast<lxw_row_t>(row - 1), static_cast<lxw_col_t>(cell.col - 1),
+                                   cell.value, cell.info->format),
+            sheet, row, cell.col);
+    numberRow.clear();
+  };
+
   const auto used = store.UsedRect();
   std::int32_t lastRow = used ? used->top - 1 : 0;
   store.ForEachCell([&](std::int32_t row, std::int32_t col, const Variant& value, std::uint32_t formatId) {
     if (row != lastRow) {
+      if (!numberRow.empty()) WriteNumberRow(ws, lastRow, numberRow);
+      numberRow.clear();
+      plainRow = rowsStreamed;
       rowsDone_ += row - lastRow;
       lastRow = row;
       if (options_.progress && rowsDone_ >= nextReport_) {
@@ -164,6 +192,18 @@ void XlsxWriter::WriteSheet(const host::Worksheet& sheet, lxw_worksheet* ws) {
     const lxw_row_t r = static_cast<lxw_row_t>(row - 1);
     const lxw_col_t c = static_cast<lxw_col_t>(col - 1);
     const std::string* formulaText = store.Formula(row, col);
+    const bool number = value.Kind() == VarKind::kDouble || value.Kind() == VarKind::kInteger ||
+                        value.Kind() == VarKind::kLong;
+    if (plainRow && number && !formulaText && std::isfinite(value.ToDouble())) {
+      const double d = value.ToDouble();
+      numberRow.push_back({col, d, &info});
+      widen(col, NumberChars(d, info.look) * boldFactor);
+      return;
+    }
+    if (plainRow) {
+      handOver(row);
+      plainRow = false;
+    }
     const std::string formulaPlain = formulaText ? PlainXmlText(*formulaText) : std::string();
     const std::string* formula = formulaText ? &formulaPlain : nullptr;
     lxw_error error = LXW_NO_ERROR;
@@ -237,10 +277,47 @@ void XlsxWriter::WriteSheet(const host::Worksheet& sheet, lxw_worksheet* ws) {
     }
     Check(error, sheet, row, col);
   });
+  if (!numberRow.empty()) WriteNumberRow(ws, lastRow, numberRow);
 
   WriteColumnWidths(sheet, ws, widths);
   std::size_t number = 0;
   for (const host::ChartObject& chart : sheet.Charts()) WriteChart(sheet, ws, chart, ++number);
+}
+
+// Writes a row of plain numbers as the library would, after the row it still
+// holds, and widens the sheet's dimension over it. Numbers are written with
+// the fewest digits that read back as the same double.
+void XlsxWriter::WriteNumberRow(lxw_worksheet* ws, std::int32_t row, const std::vector<NumberCell>& cells) {
+  lxw_worksheet_write_single_row(ws);
+  const auto r = static_cast<lxw_row_t>(row - 1);
+  ws->dim_rowmin = std::min(ws->dim_rowmin, r);
+  ws->dim_rowmax = std::max(ws->dim_rowmax, r);
+  ws->dim_colmin = std::min(ws->dim_colmin, static_cast<lxw_col_t>(cells.front().col - 1));
+  ws->dim_colmax = std::max(ws->dim_colmax, static_cast<lxw_col_t>(cells.back().col - 1));
+  char digits[32];
+  auto append = [&](auto value) {
+    const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+    rowXml_.append(digits, end);
+  };
+  const auto rowDigits = std::to_chars(digits, digits + sizeof digits, row).ptr;
+  const std::string rowNumber(digits, rowDigits);
+  rowXml_.assign("<row r=\"").append(rowNumber).append("\">");
+  for (const NumberCell& cell : cells) {
+    const auto at = static_cast<std::size_t>(cell.col);
+    if (at >= columnLetters_.size()) columnLetters_.resize(at + 1);
+    if (columnLetters_[at].empty()) columnLetters_[at] = host::ColumnLetters(cell.col);
+    rowXml_.append("<c r=\"").append(columnLetters_[at]).append(rowNumber);
+    if (cell.info->format) {
+      rowXml_.append("\" s=\"");
+      append(lxw_format_get_xf_index(cell.info->format));
+    }
+    rowXml_.append("\"><v>");
+    append(cell.value);
+    rowXml_.append("</v></c>");
+  }
+  rowXml_.append("</row>");
+  // A failed write shows in the file's error flag, checked when the rows are taken.
+  std::fwrite(rowXml_.data(), 1, rowXml_.size(), ws->optimize_tmpfile);
 }
 
 // Column widths: the sheet's own where set, otherwise the estimate when it
