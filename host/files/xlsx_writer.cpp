@@ -66,6 +66,8 @@ class XlsxWriter {
   void Write(lxw_workbook* wb);
   /// The library's worksheets, in tab order.
   const std::vector<lxw_worksheet*>& Sheets() const { return sheets_; }
+  /// The buffers of the sheets' row files, which must outlive those files.
+  std::vector<std::unique_ptr<char[]>> TakeRowFileBuffers() { return std::move(rowFileBuffers_); }
 
  private:
   struct FormatInfo {
@@ -95,6 +97,7 @@ class XlsxWriter {
   lxw_workbook* wb_ = nullptr;
   std::vector<lxw_worksheet*> sheets_;
   std::unordered_map<std::uint32_t, FormatInfo> cache_;
+  std::vector<std::unique_ptr<char[]>> rowFileBuffers_;
   std::vector<std::string> columnLetters_;  // by column, filled as met
   std::string rowXml_;
 };
@@ -161,6 +164,13 @@ void XlsxWriter::WriteSheet(const host::Worksheet& sheet, lxw_worksheet* ws) {
   // the library one by one after all when the row turns out to hold
   // anything else.
   const bool rowsStreamed = ws->optimize && ws->optimize_tmpfile;
+  if (rowsStreamed) {
+    // The row file is written in large blocks rather than the default few
+    // kilobytes: tens of megabytes pass through it for a large sheet.
+    constexpr std::size_t kRowFileBuffer = std::size_t{1} << 20;
+    rowFileBuffers_.push_back(std::make_unique<char[]>(kRowFileBuffer));
+    std::setvbuf(ws->optimize_tmpfile, rowFileBuffers_.back().get(), _IOFBF, kRowFileBuffer);
+  }
   std::vector<NumberCell> numberRow;
   bool plainRow = rowsStreamed;
   auto handOver = [&](std::int32_t row) {
@@ -644,6 +654,7 @@ void SaveWorkbook(const host::Workbook& book, const std::string& path, const Sav
   parts.Close();
   TempFile out(folder, fileName);
 
+  std::vector<std::unique_ptr<char[]>> rowFileBuffers;  // outlive the row files
   std::vector<FileHandle> rows;
   {
     // libxlsxwriter prints numbers with printf: under a locale with a decimal
@@ -658,6 +669,7 @@ void SaveWorkbook(const host::Workbook& book, const std::string& path, const Sav
     XlsxWriter writer(book, app->Formats(), fileName, options);
     RowFilesGuard guard(writer.Sheets());
     writer.Write(wb.get());
+    rowFileBuffers = writer.TakeRowFileBuffers();
     for (lxw_worksheet* ws : writer.Sheets()) rows.push_back(TakeRows(ws, fileName));
     guard.Release();
     const lxw_error closed = workbook_close(wb.release());  // frees the workbook whatever the outcome
