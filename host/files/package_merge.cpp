@@ -615,7 +615,8 @@ void PackageMerge::WriteSource(ZipArchive& source, ZipPackageWriter& out) const 
         // Only the new text is searched (with room for a mark cut in two).
         const std::size_t from = head.size() - std::min<std::size_t>(head.size(), 16);
         head.append(piece);
-        return head.find("</sheetViews>", from) == std::string::npos && head.find("<sheetData", from) == std::string::npos;
+        return head.find("</sheetViews>", from) == std::string::npos &&
+               head.find("<sheetData", from) == std::string::npos;
       });
       const auto view = FindElement(head, "sheetView");
       const std::size_t gt = view ? head.find('>', view->start) + 1 : 0;

@@ -140,7 +140,8 @@ void ZipArchive::ReadPieces(std::string_view name, const std::function<bool(std:
     RaiseFileError(kMissingPart, displayName_ + ": the part " + std::string(name) + " is missing");
 }
 
-bool ZipArchive::Inflate(std::string_view name, const std::function<bool(std::string_view)>& sink, std::string* reserve) {
+bool ZipArchive::Inflate(std::string_view name, const std::function<bool(std::string_view)>& sink,
+                         std::string* reserve) {
   const std::optional<std::int64_t> index = Locate(name);
   if (!index) return false;
   const std::string part(name);

@@ -189,8 +189,8 @@ void ZipPackageWriter::DeflatePending(bool last) {
   ParallelFor(count, [&](std::size_t i) {
     const std::size_t begin = i * kPieceSize;
     const std::string_view piece = text.substr(begin, i < whole ? kPieceSize : std::string_view::npos);
-    const std::string_view window =
-        i == 0 ? std::string_view(window_) : text.substr(begin - std::min(begin, kWindowSize), std::min(begin, kWindowSize));
+    const std::size_t back = std::min(begin, kWindowSize);
+    const std::string_view window = i == 0 ? std::string_view(window_) : text.substr(begin - back, back);
     pieces[i] = DeflatePiece(window, piece, i == whole);
   });
   for (std::size_t i = 0; i < count; ++i) {
