@@ -588,14 +588,34 @@ void PackageMerge::WriteSource(ZipArchive& source, ZipPackageWriter& out) const 
     if (const auto merged = mergedParts_.find(key); merged != mergedParts_.end()) {
       text = merged->second;
     } else if (deselect_.count(key)) {
-      std::string xml = source.Read(entry.name);
-      if (const auto view = FindElement(xml, "sheetView")) {
-        const std::size_t gt = xml.find('>', view->start) + 1;
-        const std::string tag = xml.substr(view->start, gt - view->start);
-        if (Attr(tag, "tabSelected").value_or("") == "1" || Attr(tag, "tabSelected").value_or("") == "true") {
-          xml.replace(view->start, gt - view->start, WithAttr(tag, "tabSelected", "0"));
-          text = std::move(xml);
-        }
+      // The sheet views come before the cell data: only the text up to them
+      // is held, and the data (which may run to hundreds of megabytes)
+      // streams through.
+      std::string head;
+      source.ReadPieces(entry.name, [&](std::string_view piece) {
+        // Only the new text is searched (with room for a mark cut in two).
+        const std::size_t from = head.size() - std::min<std::size_t>(head.size(), 16);
+        head.append(piece);
+        return head.find("</sheetViews>", from) == std::string::npos &&
+               head.find("<sheetData", from) == std::string::npos;
+      });
+      const auto view = FindElement(head, "sheetView");
+      const std::size_t gt = view ? head.find('>', view->start) + 1 : 0;
+      const std::string tag = view ? head.substr(view->start, gt - view->start) : std::string();
+      if (view && (Attr(tag, "tabSelected").value_or("") == "1" || Attr(tag, "tabSelected").value_or("") == "true")) {
+        const std::string changed = head.substr(0, view->start) + WithAttr(tag, "tabSelected", "0");
+        out.BeginPart(entry.name, entry.size + changed.size());
+        out.Write(changed);
+        head = std::string();
+        std::uint64_t skip = gt;  // the text replaced by changed
+        source.ReadPieces(entry.name, [&](std::string_view piece) {
+          const std::size_t drop = static_cast<std::size_t>(std::min<std::uint64_t>(skip, piece.size()));
+          skip -= drop;
+          out.Write(piece.substr(drop));
+          return true;
+        });
+        out.EndPart();
+        continue;
       }
     }
     if (!text) {

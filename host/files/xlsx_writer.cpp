@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -66,6 +67,8 @@ class XlsxWriter {
   void Write(lxw_workbook* wb);
   /// The library's worksheets, in tab order.
   const std::vector<lxw_worksheet*>& Sheets() const { return sheets_; }
+  /// The buffers of the sheets' row files, which must outlive those files.
+  std::vector<std::unique_ptr<char[]>> TakeRowFileBuffers() { return std::move(rowFileBuffers_); }
 
  private:
   struct FormatInfo {
@@ -78,6 +81,13 @@ class XlsxWriter {
   void WriteSheet(const host::Worksheet& sheet, lxw_worksheet* ws);
   void WriteChart(const host::Worksheet& sheet, lxw_worksheet* ws, const host::ChartObject& chart, std::size_t number);
   void WriteColumnWidths(const host::Worksheet& sheet, lxw_worksheet* ws, const ColumnWidths& widths);
+  /// A plain number cell waiting with the rest of its row.
+  struct NumberCell {
+    std::int32_t col;
+    double value;
+    const FormatInfo* info;
+  };
+  void WriteNumberRow(lxw_worksheet* ws, std::int32_t row, const std::vector<NumberCell>& cells);
   void Check(lxw_error error, const host::Worksheet& sheet, std::int32_t row, std::int32_t col) const;
 
   const host::Workbook& book_;
@@ -88,6 +98,9 @@ class XlsxWriter {
   lxw_workbook* wb_ = nullptr;
   std::vector<lxw_worksheet*> sheets_;
   std::unordered_map<std::uint32_t, FormatInfo> cache_;
+  std::vector<std::unique_ptr<char[]>> rowFileBuffers_;
+  std::vector<std::string> columnLetters_;  // by column, filled as met
+  std::string rowXml_;
 };
 
 const XlsxWriter::FormatInfo& XlsxWriter::Format(std::uint32_t id) {
@@ -147,10 +160,35 @@ void XlsxWriter::WriteSheet(const host::Worksheet& sheet, lxw_worksheet* ws) {
                                          std::to_string(row) + ": text longer than 32,767 characters");
   };
 
+  // A row of plain numbers (the bulk of a data sheet) is written straight to
+  // the library's row file: its cells wait until the row ends, and go to
+  // the library one by one after all when the row turns out to hold
+  // anything else.
+  const bool rowsStreamed = ws->optimize && ws->optimize_tmpfile;
+  if (rowsStreamed) {
+    // The row file is written in large blocks rather than the default few
+    // kilobytes: tens of megabytes pass through it for a large sheet.
+    constexpr std::size_t kRowFileBuffer = std::size_t{1} << 20;
+    rowFileBuffers_.push_back(std::make_unique<char[]>(kRowFileBuffer));
+    std::setvbuf(ws->optimize_tmpfile, rowFileBuffers_.back().get(), _IOFBF, kRowFileBuffer);
+  }
+  std::vector<NumberCell> numberRow;
+  bool plainRow = rowsStreamed;
+  auto handOver = [&](std::int32_t row) {
+    for (const NumberCell& cell : numberRow)
+      Check(worksheet_write_number(ws, static_cast<lxw_row_t>(row - 1), static_cast<lxw_col_t>(cell.col - 1),
+                                   cell.value, cell.info->format),
+            sheet, row, cell.col);
+    numberRow.clear();
+  };
+
   const auto used = store.UsedRect();
   std::int32_t lastRow = used ? used->top - 1 : 0;
   store.ForEachCell([&](std::int32_t row, std::int32_t col, const Variant& value, std::uint32_t formatId) {
     if (row != lastRow) {
+      if (!numberRow.empty()) WriteNumberRow(ws, lastRow, numberRow);
+      numberRow.clear();
+      plainRow = rowsStreamed;
       rowsDone_ += row - lastRow;
       lastRow = row;
       if (options_.progress && rowsDone_ >= nextReport_) {
@@ -165,6 +203,18 @@ void XlsxWriter::WriteSheet(const host::Worksheet& sheet, lxw_worksheet* ws) {
     const lxw_row_t r = static_cast<lxw_row_t>(row - 1);
     const lxw_col_t c = static_cast<lxw_col_t>(col - 1);
     const std::string* formulaText = store.Formula(row, col);
+    const bool number = value.Kind() == VarKind::kDouble || value.Kind() == VarKind::kInteger ||
+                        value.Kind() == VarKind::kLong;
+    if (plainRow && number && !formulaText && std::isfinite(value.ToDouble())) {
+      const double d = value.ToDouble();
+      numberRow.push_back({col, d, &info});
+      widen(col, NumberChars(d, info.look) * boldFactor);
+      return;
+    }
+    if (plainRow) {
+      handOver(row);
+      plainRow = false;
+    }
     const std::string formulaPlain = formulaText ? PlainXmlText(*formulaText) : std::string();
     const std::string* formula = formulaText ? &formulaPlain : nullptr;
     lxw_error error = LXW_NO_ERROR;
@@ -238,10 +288,47 @@ void XlsxWriter::WriteSheet(const host::Worksheet& sheet, lxw_worksheet* ws) {
     }
     Check(error, sheet, row, col);
   });
+  if (!numberRow.empty()) WriteNumberRow(ws, lastRow, numberRow);
 
   WriteColumnWidths(sheet, ws, widths);
   std::size_t number = 0;
   for (const host::ChartObject& chart : sheet.Charts()) WriteChart(sheet, ws, chart, ++number);
+}
+
+// Writes a row of plain numbers as the library would, after the row it still
+// holds, and widens the sheet's dimension over it. Numbers are written with
+// the fewest digits that read back as the same double.
+void XlsxWriter::WriteNumberRow(lxw_worksheet* ws, std::int32_t row, const std::vector<NumberCell>& cells) {
+  lxw_worksheet_write_single_row(ws);
+  const auto r = static_cast<lxw_row_t>(row - 1);
+  ws->dim_rowmin = std::min(ws->dim_rowmin, r);
+  ws->dim_rowmax = std::max(ws->dim_rowmax, r);
+  ws->dim_colmin = std::min(ws->dim_colmin, static_cast<lxw_col_t>(cells.front().col - 1));
+  ws->dim_colmax = std::max(ws->dim_colmax, static_cast<lxw_col_t>(cells.back().col - 1));
+  char digits[32];
+  auto append = [&](auto value) {
+    const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+    rowXml_.append(digits, end);
+  };
+  const auto rowDigits = std::to_chars(digits, digits + sizeof digits, row).ptr;
+  const std::string rowNumber(digits, rowDigits);
+  rowXml_.assign("<row r=\"").append(rowNumber).append("\">");
+  for (const NumberCell& cell : cells) {
+    const auto at = static_cast<std::size_t>(cell.col);
+    if (at >= columnLetters_.size()) columnLetters_.resize(at + 1);
+    if (columnLetters_[at].empty()) columnLetters_[at] = host::ColumnLetters(cell.col);
+    rowXml_.append("<c r=\"").append(columnLetters_[at]).append(rowNumber);
+    if (cell.info->format) {
+      rowXml_.append("\" s=\"");
+      append(lxw_format_get_xf_index(cell.info->format));
+    }
+    rowXml_.append("\"><v>");
+    append(cell.value);
+    rowXml_.append("</v></c>");
+  }
+  rowXml_.append("</row>");
+  // A failed write shows in the file's error flag, checked when the rows are taken.
+  std::fwrite(rowXml_.data(), 1, rowXml_.size(), ws->optimize_tmpfile);
 }
 
 // Column widths: the sheet's own where set, otherwise the estimate when it
@@ -576,6 +663,7 @@ void SaveWorkbook(const host::Workbook& book, const std::string& path, const Sav
   const std::string& partsPath = memoryParts ? memoryParts->Path() : diskParts->Path();
   TempFile out(folder, fileName);
 
+  std::vector<std::unique_ptr<char[]>> rowFileBuffers;  // outlive the row files
   std::vector<FileHandle> rows;
   {
     // libxlsxwriter prints numbers with printf: under a locale with a decimal
@@ -590,6 +678,7 @@ void SaveWorkbook(const host::Workbook& book, const std::string& path, const Sav
     XlsxWriter writer(book, app->Formats(), fileName, options);
     RowFilesGuard guard(writer.Sheets());
     writer.Write(wb.get());
+    rowFileBuffers = writer.TakeRowFileBuffers();
     for (lxw_worksheet* ws : writer.Sheets()) rows.push_back(TakeRows(ws, fileName));
     guard.Release();
     const lxw_error closed = workbook_close(wb.release());  // frees the workbook whatever the outcome

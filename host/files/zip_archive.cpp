@@ -126,8 +126,24 @@ std::string ZipArchive::Read(std::string_view name) {
 }
 
 std::optional<std::string> ZipArchive::ReadIfPresent(std::string_view name) {
+  std::string out;
+  const bool found = Inflate(name, [&](std::string_view piece) {
+    out.append(piece);
+    return true;
+  }, &out);
+  if (!found) return std::nullopt;
+  return out;
+}
+
+void ZipArchive::ReadPieces(std::string_view name, const std::function<bool(std::string_view)>& sink) {
+  if (!Inflate(name, sink, nullptr))
+    RaiseFileError(kMissingPart, displayName_ + ": the part " + std::string(name) + " is missing");
+}
+
+bool ZipArchive::Inflate(std::string_view name, const std::function<bool(std::string_view)>& sink,
+                         std::string* reserve) {
   const std::optional<std::int64_t> index = Locate(name);
-  if (!index) return std::nullopt;
+  if (!index) return false;
   const std::string part(name);
   const auto uindex = static_cast<zip_uint64_t>(*index);
 
@@ -140,14 +156,9 @@ std::optional<std::string> ZipArchive::ReadIfPresent(std::string_view name) {
                                         zip_error_strerror(zip_get_error(archive_)) + ")");
   }
 
-  // The header's size is only a hint for the first allocation; the bytes
-  // actually inflated are what the limits are checked against.
-  std::string out;
   zip_stat_t st;
   zip_stat_init(&st);
   const bool stated = zip_stat_index(archive_, uindex, 0, &st) == 0;
-  if (stated && (st.valid & ZIP_STAT_SIZE) && st.size <= limits_.maxPartBytes && st.size <= (std::uint64_t{64} << 20))
-    out.reserve(static_cast<std::size_t>(st.size));
   // A part that packs no tighter than sheet data does may grow past the
   // per-part limit, up to the total one: a sheet of a million rows of
   // numbers inflates to more than 512 MiB, but at a few bytes for each byte
@@ -159,7 +170,17 @@ std::optional<std::string> ZipArchive::ReadIfPresent(std::string_view name) {
     const std::uint64_t packed = std::min<std::uint64_t>(st.comp_size, limits_.maxTotalBytes / kDataRatio + 1);
     partLimit = std::max(partLimit, std::min(limits_.maxTotalBytes, packed * kDataRatio));
   }
+  // The header's size is only a hint for the first allocation; the bytes
+  // actually inflated are what the limits are checked against. Reserving it
+  // spares a large part the copies of a growing buffer (twice its size at
+  // the last one); a size past the limit, or past what deflate can pack into
+  // the stored bytes (about 1,032 to 1), is a lie and not reserved.
+  constexpr std::uint64_t kDeflateMaxRatio = 1032;
+  if (reserve && stated && (st.valid & ZIP_STAT_SIZE) && (st.valid & ZIP_STAT_COMP_SIZE) &&
+      st.size <= std::min(partLimit, std::uint64_t{1} << 30) && st.size / kDeflateMaxRatio <= st.comp_size)
+    reserve->reserve(static_cast<std::size_t>(st.size));
 
+  std::uint64_t inflated = 0;
   char buffer[1 << 16];
   for (;;) {
     const zip_int64_t got = zip_fread(file.get(), buffer, sizeof buffer);
@@ -168,16 +189,17 @@ std::optional<std::string> ZipArchive::ReadIfPresent(std::string_view name) {
                                           zip_error_strerror(zip_file_get_error(file.get())) + ")");
     if (got == 0) break;
     const auto n = static_cast<std::uint64_t>(got);
-    if (out.size() + n > partLimit)
+    if (inflated + n > partLimit)
       RaiseFileError(kInflateLimit, displayName_ + ": " + part + " inflates past the limit of " +
                                         SizeText(partLimit) + " (a decompression bomb?)");
     if (totalInflated_ + n > limits_.maxTotalBytes)
       RaiseFileError(kInflateLimit, displayName_ + ": the parts inflate past the limit of " +
                                         SizeText(limits_.maxTotalBytes) + " in all (a decompression bomb?)");
     totalInflated_ += n;
-    out.append(buffer, static_cast<std::size_t>(n));
+    inflated += n;
+    if (!sink(std::string_view(buffer, static_cast<std::size_t>(n)))) break;
   }
-  return out;
+  return true;
 }
 
 std::vector<ZipEntry> ZipArchive::Entries() const {

@@ -56,6 +56,9 @@ class ZipArchive {
   std::string Read(std::string_view name);
   /// As Read, but std::nullopt for a missing entry.
   std::optional<std::string> ReadIfPresent(std::string_view name);
+  /// As Read, but the inflated bytes go to sink piece by piece instead of
+  /// being held; reading stops early when sink returns false.
+  void ReadPieces(std::string_view name, const std::function<bool(std::string_view)>& sink);
 
   /// Every entry, in the order of the central directory.
   std::vector<ZipEntry> Entries() const;
@@ -70,6 +73,9 @@ class ZipArchive {
  private:
   ZipArchive(::zip* archive, std::string displayName, InflateLimits limits);
   std::optional<std::int64_t> Locate(std::string_view name) const;
+  /// Inflates an entry into sink (reserving its size in reserve when given);
+  /// false for a missing entry.
+  bool Inflate(std::string_view name, const std::function<bool(std::string_view)>& sink, std::string* reserve);
 
   ::zip* archive_ = nullptr;
   std::string displayName_;

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <limits>
 
+#include "common/parallel.h"
 #include "host/files/file_errors.h"
 
 namespace nml::host::files {
@@ -24,6 +25,47 @@ constexpr std::uint16_t kMax16 = 0xFFFFu;
 constexpr std::uint16_t kDosDate1980 = (1 << 5) | 1;  // 1 January 1980, the date the spreadsheet itself writes
 constexpr std::uint16_t kUtf8NameFlag = 1 << 11;
 constexpr std::size_t kBufferSize = std::size_t{1} << 20;
+// Text deflated as one piece: large enough that the sync flush and the fresh
+// start of each piece cost little (well under 0.1% of the output), small
+// enough that a few pieces per thread stay in memory at once.
+constexpr std::size_t kPieceSize = std::size_t{1} << 18;
+constexpr std::size_t kWindowSize = std::size_t{1} << 15;  // deflate looks back this far
+
+/// A piece of a part's text deflated on its own: its compressed bytes and
+/// the CRC-32 of its text.
+struct DeflatedPiece {
+  std::string bytes;
+  std::uint32_t crc = 0;
+  bool failed = false;
+};
+
+/// Deflates text primed with the text before it; the last piece of a part
+/// finishes the stream, the others end on a byte boundary.
+DeflatedPiece DeflatePiece(std::string_view window, std::string_view text, bool last) {
+  DeflatedPiece piece;
+  piece.crc = static_cast<std::uint32_t>(
+      crc32(0, reinterpret_cast<const Bytef*>(text.data()), static_cast<uInt>(text.size())));
+  z_stream stream{};
+  if (deflateInit2(&stream, Z_BEST_SPEED, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
+    piece.failed = true;
+    return piece;
+  }
+  if (!window.empty() && deflateSetDictionary(&stream, reinterpret_cast<const Bytef*>(window.data()),
+                                              static_cast<uInt>(window.size())) != Z_OK)
+    piece.failed = true;
+  // Room for the worst case plus the flush marker, so one call does it all.
+  piece.bytes.resize(deflateBound(&stream, static_cast<uLong>(text.size())) + 16);
+  stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
+  stream.avail_in = static_cast<uInt>(text.size());
+  stream.next_out = reinterpret_cast<Bytef*>(piece.bytes.data());
+  stream.avail_out = static_cast<uInt>(piece.bytes.size());
+  const int status = piece.failed ? Z_STREAM_ERROR : deflate(&stream, last ? Z_FINISH : Z_SYNC_FLUSH);
+  if (last ? status != Z_STREAM_END : (status != Z_OK || stream.avail_in != 0 || stream.avail_out == 0))
+    piece.failed = true;
+  piece.bytes.resize(piece.bytes.size() - stream.avail_out);
+  deflateEnd(&stream);
+  return piece;
+}
 
 void Put16(std::string& out, std::uint16_t v) {
   out.push_back(static_cast<char>(v & 0xFF));
@@ -46,13 +88,6 @@ std::uint16_t NameFlags(const std::string& name) {
 
 ZipPackageWriter::ZipPackageWriter(int fd, std::string displayName) : fd_(fd), displayName_(std::move(displayName)) {
   buffer_.reserve(kBufferSize);
-}
-
-ZipPackageWriter::~ZipPackageWriter() {
-  if (stream_) {
-    deflateEnd(stream_);
-    delete stream_;
-  }
 }
 
 void ZipPackageWriter::Fail(const std::string& what) const {
@@ -134,55 +169,65 @@ void ZipPackageWriter::BeginPart(std::string_view name, std::uint64_t sizeHint) 
   record.method = Z_DEFLATED;
   // deflate can grow incompressible data by a few bytes per block.
   record.zip64 = sizeHint >= kMax32 - (sizeHint >> 10) - 1024;
-  if (!stream_) {
-    stream_ = new z_stream_s{};
-    if (deflateInit2(stream_, Z_BEST_SPEED, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
-      delete stream_;
-      stream_ = nullptr;
-      Fail("out of memory");
-    }
-  } else if (deflateReset(stream_) != Z_OK) {
-    Fail("the compressor cannot be reset");
-  }
+  pending_.clear();
+  window_.clear();
   WriteLocalHeader(record);
   records_.push_back(std::move(record));
   open_ = true;
 }
 
-void ZipPackageWriter::Deflate(std::string_view bytes, int flush) {
+// Deflates the whole pieces of pending_ (and with last, the rest too, as the
+// part's final piece), several at a time on the program's threads, and puts
+// their bytes in order.
+void ZipPackageWriter::DeflatePending(bool last) {
   Record& record = records_.back();
-  deflated_.resize(std::size_t{1} << 18);
-  stream_->next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.data()));
-  stream_->avail_in = static_cast<uInt>(bytes.size());
-  for (;;) {
-    stream_->next_out = reinterpret_cast<Bytef*>(deflated_.data());
-    stream_->avail_out = static_cast<uInt>(deflated_.size());
-    const int status = deflate(stream_, flush);
-    if (status == Z_STREAM_ERROR) Fail("compression failed");
-    const std::size_t produced = deflated_.size() - stream_->avail_out;
-    record.compressedSize += produced;
-    Put(std::string_view(deflated_.data(), produced));
-    if (flush == Z_FINISH ? status == Z_STREAM_END : (stream_->avail_in == 0 && stream_->avail_out != 0)) break;
+  const std::size_t whole = pending_.size() / kPieceSize;
+  const std::size_t count = whole + (last ? 1 : 0);
+  if (count == 0) return;
+  std::vector<DeflatedPiece> pieces(count);
+  const std::string_view text(pending_);
+  ParallelFor(count, [&](std::size_t i) {
+    const std::size_t begin = i * kPieceSize;
+    const std::string_view piece = text.substr(begin, i < whole ? kPieceSize : std::string_view::npos);
+    const std::size_t back = std::min(begin, kWindowSize);
+    const std::string_view window = i == 0 ? std::string_view(window_) : text.substr(begin - back, back);
+    pieces[i] = DeflatePiece(window, piece, i == whole);
+  });
+  for (std::size_t i = 0; i < count; ++i) {
+    if (pieces[i].failed) Fail("compression failed");
+    const std::size_t length = i < whole ? kPieceSize : pending_.size() - whole * kPieceSize;
+    record.crc = static_cast<std::uint32_t>(crc32_combine(record.crc, pieces[i].crc, static_cast<z_off_t>(length)));
+    record.compressedSize += pieces[i].bytes.size();
+    Put(pieces[i].bytes);
+    pieces[i].bytes = std::string();
+  }
+  // The text before the next piece primes it.
+  const std::size_t used = whole * kPieceSize;
+  if (used > 0) {
+    const std::size_t keep = std::min(used, kWindowSize);
+    window_.assign(pending_, used - keep, keep);
+    pending_.erase(0, used);
   }
 }
 
 void ZipPackageWriter::Write(std::string_view bytes) {
   if (!open_) Fail("no part is open");
-  Record& record = records_.back();
-  constexpr std::size_t kPiece = std::size_t{1} << 30;  // zlib counts in 32 bits
+  // A few pieces per thread go out at once, so that every thread has work.
+  const std::size_t batch = kPieceSize * 2 * std::max(1u, ThreadCount());
   while (!bytes.empty()) {
-    const std::string_view piece = bytes.substr(0, kPiece);
-    record.crc = static_cast<std::uint32_t>(
-        crc32(record.crc, reinterpret_cast<const Bytef*>(piece.data()), static_cast<uInt>(piece.size())));
-    record.size += piece.size();
-    Deflate(piece, Z_NO_FLUSH);
-    bytes.remove_prefix(piece.size());
+    const std::size_t n = std::min(bytes.size(), batch - std::min(batch, pending_.size()));
+    pending_.append(bytes.data(), n);
+    bytes.remove_prefix(n);
+    records_.back().size += n;
+    if (pending_.size() >= batch) DeflatePending(false);
   }
 }
 
 void ZipPackageWriter::EndPart() {
   if (!open_) Fail("no part is open");
-  Deflate({}, Z_FINISH);
+  DeflatePending(true);
+  pending_ = std::string();
+  window_ = std::string();
   open_ = false;
   const Record& record = records_.back();
   if (!record.zip64 && (record.size >= kMax32 || record.compressedSize >= kMax32))

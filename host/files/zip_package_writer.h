@@ -1,6 +1,12 @@
 // Writing a zip package (the container of an .xlsx workbook) to an open file:
 // parts deflated at zlib's fastest level, or carried over byte for byte from
 // another package, with every write checked.
+//
+// A large part is deflated in pieces of a fixed size on several threads: each
+// piece is compressed on its own, primed with the 32 KiB of text before it,
+// and ends on a byte boundary (a sync flush), so that the pieces joined make
+// one deflate stream. The pieces are cut by the part's length alone, so the
+// file's bytes are the same whatever the thread count.
 #pragma once
 
 #include <cstdint>
@@ -10,8 +16,6 @@
 
 #include "host/files/zip_archive.h"
 
-struct z_stream_s;
-
 namespace nml::host::files {
 
 class ZipPackageWriter {
@@ -19,7 +23,6 @@ class ZipPackageWriter {
   /// Writes to fd, a regular file open for writing at offset 0 (the writer
   /// patches part headers in place); displayName names the file in errors.
   ZipPackageWriter(int fd, std::string displayName);
-  ~ZipPackageWriter();
   ZipPackageWriter(const ZipPackageWriter&) = delete;
   ZipPackageWriter& operator=(const ZipPackageWriter&) = delete;
 
@@ -49,7 +52,7 @@ class ZipPackageWriter {
   void PatchLocalHeader(const Record& record);
   void Put(std::string_view bytes);
   void Flush();
-  void Deflate(std::string_view bytes, int flush);
+  void DeflatePending(bool last);
   [[noreturn]] void Fail(const std::string& what) const;
 
   int fd_;
@@ -57,8 +60,8 @@ class ZipPackageWriter {
   std::uint64_t position_ = 0;  // bytes handed to Put so far
   std::string buffer_;
   std::vector<Record> records_;
-  z_stream_s* stream_ = nullptr;  // the part being deflated
-  std::string deflated_;
+  std::string pending_;  // text of the open part not deflated yet
+  std::string window_;   // the 32 KiB of text before pending_
   bool open_ = false;
 };
 

@@ -1,27 +1,12 @@
-// Threads for the large passes over the data. Work is cut into tasks whose
-// boundaries depend only on the problem's size, never on the number of
-// threads, and every reduction adds the tasks' results in task order, so the
-// digits of a result are the same whatever the thread count.
+// The numerics' passes run on the program's thread runner.
 #pragma once
 
-#include <cstddef>
-#include <functional>
+#include "common/parallel.h"
 
 namespace nml::support::detail {
 
-/// Threads the large passes may use: the processor count, capped by the
-/// NML_THREADS environment variable (a whole number of at least 1, read at
-/// the first call) and by SetThreadLimit.
-unsigned ThreadCount();
-
-/// Caps the thread count from now on; 0 lifts the cap. For callers that want
-/// one thread, and for tests comparing thread counts.
-void SetThreadLimit(unsigned limit);
-
-/// Calls body(task) once for every task in [0, tasks), on up to ThreadCount()
-/// threads (the calling one included), each thread claiming the next task in
-/// turn. The first exception a task throws is rethrown here once all
-/// threads have stopped; tasks not yet started are then skipped.
-void ParallelFor(std::size_t tasks, const std::function<void(std::size_t)>& body);
+using nml::ParallelFor;
+using nml::SetThreadLimit;
+using nml::ThreadCount;
 
 }  // namespace nml::support::detail

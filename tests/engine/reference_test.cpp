@@ -1,6 +1,6 @@
 // The four analyses against values worked out independently: every case of
-// the reference files, the certified Longley result, an exact polynomial fit,
-// and a small data set worked by hand.
+// the reference files, the certified NIST results (Longley, Wampler1 to 5),
+// an exact polynomial fit, and a small data set worked by hand.
 #include <cmath>
 #include <map>
 
@@ -118,13 +118,27 @@ TEST(ReferenceValues, EveryCaseOfEveryFileAgrees) {
   EXPECT_EQ(cases, 11);
 }
 
-TEST(CertifiedValues, LongleyRSquared) {
-  const CsvData csv("longley.csv");
-  clsCorrelationBO e;
-  Analyse(e, 1, csv.Columns({"GNP.deflator", "GNP", "Unemployed", "Armed.Forces", "Population", "Year"}),
-      csv.Columns({"Employed"}));
-  const double r = e.R().Variants()(1).AsDouble();
-  EXPECT_NEAR(r * r, 0.995479004577296, 0.995479004577296 * 1e-12);
+TEST(CertifiedValues, RSquaredOfTheNistLinearRegressionSets) {
+  struct Case {
+    std::string label, file;
+    std::vector<std::string> x;
+    std::string y;
+    double r2;
+  };
+  std::vector<Case> cases{{"Longley", "longley.csv",
+                           {"GNP.deflator", "GNP", "Unemployed", "Armed.Forces", "Population", "Year"}, "Employed",
+                           0.995479004577296}};
+  const json wampler = LoadReference("wampler");
+  for (const auto& [y, r2] : wampler.at("certified_r_squared").items())
+    cases.push_back({"Wampler" + y.substr(1), wampler.at("data"), wampler.at("x"), y, r2.get<double>()});
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    const CsvData csv(c.file);
+    clsCorrelationBO e;
+    ASSERT_EQ(Analyse(e, 1, csv.Columns(c.x), csv.Columns({c.y})).Number(), 0);
+    const double r = e.R().Variants()(1).AsDouble();
+    EXPECT_NEAR(r * r, c.r2, c.r2 * 5e-15);  // 15 digits, to a few units of the last
+  }
 }
 
 TEST(CertifiedValues, ExactPolynomialOnPowersIsAPerfectFitAtEveryScale) {

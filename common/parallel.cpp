@@ -1,4 +1,4 @@
-#include "support/numerics/parallel.h"
+#include "common/parallel.h"
 
 #include <algorithm>
 #include <atomic>
@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-namespace nml::support::detail {
+namespace nml {
 
 namespace {
 
@@ -68,4 +68,4 @@ void ParallelFor(std::size_t tasks, const std::function<void(std::size_t)>& body
   if (error) std::rethrow_exception(error);
 }
 
-}  // namespace nml::support::detail
+}  // namespace nml
