@@ -1,6 +1,6 @@
 // Degenerate inputs of the four analyses: perfect and exactly negative
-// coefficients, too few cases, one variable, unequal sets, a canonical
-// correlation of 0, and the errors that stop a run.
+// coefficients, too few cases, one variable, a canonical correlation of 0,
+// and the errors that stop a run.
 #include <cmath>
 #include <numbers>
 #include <random>
@@ -156,35 +156,6 @@ TEST(MultipleCorrelation, UnrelatedDependentGivesZero) {
   EXPECT_EQ(e.R().Variants()(1).AsDouble(), 0.0);
   EXPECT_EQ(e.TestStat().Variants()(1).AsDouble(), 0.0);
   EXPECT_NEAR(e.P().Variants()(1).AsDouble(), 1.0, 1e-10);
-}
-
-TEST(CanonicalCorrelation, UnequalSetsGiveMinOfPAndQVariates) {
-  struct Case {
-    const char* data;
-    std::vector<std::string> x, y;
-    std::vector<double> df;  // (p - k + 1)(q - k + 1)
-  };
-  const std::vector<Case> cases{
-      {"savings.csv", {"sr", "dpi", "ddpi"}, {"pop15", "pop75"}, {6, 2}},
-      {"longley.csv", {"GNP", "Unemployed"}, {"Armed.Forces", "Population", "Employed", "GNP.deflator"}, {8, 3}},
-  };
-  for (const Case& c : cases) {
-    const auto p = static_cast<std::int32_t>(c.x.size()), q = static_cast<std::int32_t>(c.y.size());
-    clsCorrelationBO e;
-    ASSERT_EQ(Analyse(e, 3, CsvColumns(c.data, c.x), CsvColumns(c.data, c.y), {.raw = true, .standardised = true}).Number(), 0);
-    // With more variables in set 2 the list keeps its trailing near-zero
-    // correlations; everything else has two variates.
-    const Array<double> cancor = e.CanCorrelations();
-    ASSERT_TRUE(cancor.UBound(1) >= 2 && cancor.UBound(1) <= q) << c.data;
-    for (std::int32_t j = 3; j <= cancor.UBound(1); ++j) EXPECT_LT(cancor(j), 1e-6) << c.data;
-    for (const Matrix& m : {e.CanCoeffsRawX(), e.CanCoeffsStdX(), e.CanLoadingsCrossRawX()})
-      EXPECT_TRUE(m.UBound(1) == p && m.UBound(2) == 2) << c.data;
-    for (const Matrix& m : {e.CanCoeffsRawY(), e.CanCoeffsStdY(), e.CanLoadingsCrossRawY()})
-      EXPECT_TRUE(m.UBound(1) == q && m.UBound(2) == 2) << c.data;
-    ASSERT_EQ(e.CanCorrLambda().UBound(1), 2);
-    EXPECT_EQ(e.CanCorrDF()(1), c.df[0]) << c.data;
-    EXPECT_EQ(e.CanCorrDF()(2), c.df[1]) << c.data;
-  }
 }
 
 TEST(CanonicalCorrelation, TooFewCasesGiveMarkersOnly) {
