@@ -111,6 +111,11 @@ TEST_F(Validation, NonNumericCellsAreRefusedByTheChecker) {
   Put(1, 1, Variant("height"));
   corr.Headers(true);
   EXPECT_EQ(ErrorNumberOf([&] { corr.Results(); }), 0);
+  // Text in a Y column is refused by the checker too, with its own number.
+  Put(5, 3, Variant("n/a"));
+  corr.Method(nmlCorrMultiple);
+  corr.YRange("Data!C1:C12");
+  EXPECT_EQ(ErrorNumberOf([&] { corr.Results(); }), ComponentError(6002));
 }
 
 }  // namespace
