@@ -155,6 +155,7 @@ TEST(MultipleCorrelation, UnrelatedDependentGivesZero) {
   ASSERT_EQ(e.R().Variants()(1).Kind(), VarKind::kDouble);
   EXPECT_EQ(e.R().Variants()(1).AsDouble(), 0.0);
   EXPECT_EQ(e.TestStat().Variants()(1).AsDouble(), 0.0);
+  EXPECT_FALSE(std::signbit(e.TestStat().Variants()(1).AsDouble())) << "F is +0, not -0";
   EXPECT_NEAR(e.P().Variants()(1).AsDouble(), 1.0, 1e-10);
 }
 

@@ -80,6 +80,9 @@ TEST_F(Blocks, RowLabelRequests) {
   EXPECT_EQ(ResultsSheet()->Store().Get(4, 1).Kind(), VarKind::kDouble) << "case numbers are numbers";
   EXPECT_EQ(ScoreCoord(coords, 1, 2), 1);
   EXPECT_EQ(ScoreCoord(coords, 2, 2), 2);
+  Array<Variant> tall = Array<Variant>::Matrix(3, 2);
+  for (std::size_t k = 0; k < tall.Size(); ++k) tall.Data()[k] = Variant::Long(1);
+  EXPECT_EQ(ErrorOf([&] { ScoreCoord(Variant(tall), 1, 1); }).Number(), rt::kTypeMismatch) << "coordinates are 2 x 2";
 }
 
 TEST_F(Blocks, WidthCountsALabelColumnAndTwoAtLeastAndNeverShrinks) {
@@ -113,6 +116,7 @@ TEST_F(Blocks, DescriptivesShowOnlyTheNamedVariables) {
   EXPECT_EQ(FormatAt(*app, *sheet, 7, 4).numberFormat, "0.0000");
   EXPECT_EQ(FormatAt(*app, *sheet, 6, 1).horizontalAlignment, support::TheAddinGlobals().LabelAlignment());
   EXPECT_EQ(FormatAt(*app, *sheet, 4, 3).numberFormat, "General") << "the heading strip is no data";
+  EXPECT_NE(FormatAt(*app, *sheet, 6, 2).horizontalAlignment, support::TheAddinGlobals().LabelAlignment());
 }
 
 TEST_F(Blocks, ExplainedSquaresAndAverages) {
@@ -140,6 +144,7 @@ TEST_F(Blocks, ExplainedSquaresAndAverages) {
   // aligned as labels are.
   EXPECT_TRUE(FormatAt(*app, *sheet, 1, 1).bold && FormatAt(*app, *sheet, 6, 1).bold);
   EXPECT_TRUE(FormatAt(*app, *sheet, 2, 1).border && FormatAt(*app, *sheet, 7, 1).border);
+  EXPECT_EQ(FormatAt(*app, *sheet, 5, 3).numberFormat, "General") << "right of the first table";
   for (std::int32_t r : {3, 4, 5, 10, 11})
     EXPECT_EQ(FormatAt(*app, *sheet, r, 1).horizontalAlignment, support::TheAddinGlobals().LabelAlignment()) << r;
 }
