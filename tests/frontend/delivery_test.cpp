@@ -15,12 +15,13 @@ class Delivery : public HostFixture {
     Fill(1, 12, 1, 4, Noise);
     corr.XRange("Data!A1:C12");
   }
-  // Blocks the output place with a value so that PrepareOutput refuses it.
-  void BlockOutput() {
-    auto sheet = book->Worksheets()->Item("Out");
-    sheet->Cells(3, 2)->SetValue(Variant("occupied"));
+  // Sends the report to a new sheet Out whose cell B3 holds a value, so that
+  // Results without OverWrite refuses the place.
+  void BlockedOutput() {
+    book->Worksheets()->Add()->SetName("Out");
+    book->Worksheets()->Item("Out")->Cells(3, 2)->SetValue(Variant("occupied"));
+    corr.OutputRange("Out!A1");
   }
-  void AddOutSheet() { book->Worksheets()->Add()->SetName("Out"); }
   clsCorrelation corr;
 };
 
@@ -44,9 +45,7 @@ TEST_F(Delivery, NewLastWorksheetIsReusedByLaterCalls) {
 }
 
 TEST_F(Delivery, RefusedOutputKeepsTheReportForTheNextCall) {
-  AddOutSheet();
-  BlockOutput();
-  corr.OutputRange("Out!A1");
+  BlockedOutput();
   EXPECT_EQ(ErrorNumberOf([&] { corr.Results(false); }), ComponentError(6004));
   ASSERT_TRUE(detail::StateOf(corr).CachedReport);
   const auto cached = detail::StateOf(corr).CachedReport;
@@ -72,9 +71,7 @@ TEST_F(Delivery, RefusedOutputKeepsTheReportForTheNextCall) {
 }
 
 TEST_F(Delivery, SetterChangesDropTheCachedReport) {
-  AddOutSheet();
-  BlockOutput();
-  corr.OutputRange("Out!A1");
+  BlockedOutput();
   auto refuse = [&] { EXPECT_EQ(ErrorNumberOf([&] { corr.Results(false); }), ComponentError(6004)); };
   refuse();
   corr.Descriptives(true);

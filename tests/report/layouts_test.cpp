@@ -18,17 +18,7 @@ namespace nml::report {
 namespace {
 
 using nlohmann::json;
-using testing::ErrorOf;
-using testing::Cell;
-using testing::CsvColumns;
-using testing::EndsWith;
-using testing::ExpectGrid;
-using testing::FormatAt;
-using testing::Grid;
-using testing::FindCase;
-using testing::Names;
-using testing::Row;
-using testing::UpToSign;
+using namespace testing;
 
 const std::vector<std::string> kIrisX = {"Sepal.Length", "Sepal.Width"};
 const std::vector<std::string> kIrisY = {"Petal.Length", "Petal.Width"};
@@ -291,7 +281,7 @@ TEST_F(Layouts, AFailingLayoutReleasesItsWriter) {
   Error e = ErrorOf([&] { FormatCanonicalResults(in, Names(kIrisX), Names(kIrisY), rawCoords, stdCoords); });
   EXPECT_EQ(e.Number(), rt::kSubscriptOutOfRange);
   EXPECT_EQ(e.Source().rfind("Line ", 0), 0u);
-  EXPECT_TRUE(EndsWith(e.Source(), " in NMLCorrelation.clsCorrelationOutput.OutputMatrix.FormatCanonicalResults"))
+  EXPECT_TRUE(e.Source().ends_with(" in NMLCorrelation.clsCorrelationOutput.OutputMatrix.FormatCanonicalResults"))
       << e.Source();
   EXPECT_EQ(sheet.use_count(), holders);
   EXPECT_FALSE(rawCoords.IsEmpty()) << "the raw section was complete";
@@ -302,7 +292,7 @@ TEST_F(Layouts, AFailingLayoutReleasesItsWriter) {
   in.yRangeCells = nullptr;
   e = ErrorOf([&] { FormatPartialResults(in, Names({"p", "q"})); });
   EXPECT_EQ(e.Number(), rt::kObjectNotSet);
-  EXPECT_TRUE(EndsWith(e.Source(), " in NMLCorrelation.clsCorrelation.FormatPartialResults")) << e.Source();
+  EXPECT_TRUE(e.Source().ends_with(" in NMLCorrelation.clsCorrelation.FormatPartialResults")) << e.Source();
   EXPECT_EQ(sheet.use_count(), holders);
 }
 

@@ -102,10 +102,6 @@ inline host::CellFormat FormatAt(const host::Application& app, const host::Works
   return app.Formats().Get(host::EffectiveFormatId(sheet.Store().FormatId(row, col), sheet.DefaultFormatId()));
 }
 
-inline bool EndsWith(const std::string& s, const std::string& tail) {
-  return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
-}
-
 inline Array<std::string> Names(const std::vector<std::string>& names) {
   Array<std::string> a = Array<std::string>::Vector(static_cast<std::int32_t>(names.size()));
   for (std::size_t i = 0; i < names.size(); ++i) a(static_cast<std::int32_t>(i + 1)) = names[i];

@@ -14,12 +14,7 @@
 namespace nml::report {
 namespace {
 
-using testing::ErrorOf;
-using testing::EndsWith;
-using testing::ExpectGrid;
-using testing::FormatAt;
-using testing::Grid;
-using testing::Names;
+using namespace testing;
 
 using Blocks = testing::ReportTest;
 
@@ -189,7 +184,7 @@ TEST_F(Blocks, RefusedInputsRaiseBeforeOrWhileWriting) {
     clsCorrelationOutput out;
     const Error e = ErrorOf([&] { c.call(out); });
     EXPECT_EQ(e.Number(), c.number) << c.what;
-    EXPECT_TRUE(EndsWith(e.Source(), std::string("clsCorrelationOutput.") + c.procedure)) << c.what << e.Source();
+    EXPECT_TRUE(e.Source().ends_with(std::string("clsCorrelationOutput.") + c.procedure)) << c.what << e.Source();
     if (!c.written) continue;
     if (c.written->empty()) {
       EXPECT_EQ(out.CurrentRow(), 1) << c.what << ": refused before anything was written";

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdint>
 #include <cstring>
@@ -147,13 +146,9 @@ class ServerTest : public ::testing::Test {
   std::deque<VARIANT> held_;  // never moves what it holds
 };
 
-/// Error numbers as they arrive in the exception record.
-inline constexpr std::uint32_t kError5001 = 0x80041389u;  // OutputRange: not a reference
-inline constexpr std::uint32_t kError5010 = 0x80041392u;  // XRange: not a reference
-inline constexpr std::uint32_t kError5012 = 0x80041394u;  // X range missing
-inline constexpr std::uint32_t kError5048 = 0x800413B8u;  // fewer than 2 Y columns
-inline constexpr std::uint32_t kError5049 = 0x800413B9u;  // fewer than 2 X columns for simple correlation
-inline constexpr std::uint32_t kError5051 = 0x800413BBu;  // fewer than 3 data rows in X
-inline constexpr std::uint32_t kError6004 = 0x80041774u;  // output place holds data, OverWrite false
+/// A component error number as it arrives in the exception record: the
+/// number in the low word of an HRESULT of the interface facility (5012 is
+/// 0x80041394).
+constexpr std::uint32_t Raised(std::uint32_t number) { return 0x80040000u + number; }
 
 }  // namespace nml::server::testing
