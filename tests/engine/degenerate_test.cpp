@@ -4,6 +4,7 @@
 #include <cmath>
 #include <numbers>
 #include <random>
+#include <tuple>
 
 #include "engine_fixture.h"
 
@@ -52,26 +53,22 @@ TEST(SimpleCorrelation, SetsOfPerfectPairsGetOnlyMarkersAndZeros) {
 }
 
 TEST(MendedFaults, ExactlyMinusOneIsPerfectInEveryAnalysis) {
-  // Simple: a column and its negative.
+  // Simple: a column and its negative. Partial: y1 is orthogonal to the
+  // centred control with residual variance 1, so its partial correlation
+  // with y2 = -y1 is exactly -1.
   const std::vector<double> up{1, 2, 3, 4, 5, 6, 7, 8}, other{2, 7, 1, 8, 2, 8, 1, 8};
   std::vector<double> down;
   for (double v : up) down.push_back(-v);
-  clsCorrelationBO simple;
-  ASSERT_EQ(Analyse(simple, 0, Cols({up, down, other})).Number(), 0) << "no division by zero";
-  ASSERT_EQ(simple.R().Doubles()(1, 2), -1.0);
-  ExpectPerfectPair(simple.TestStat(), simple.P(), 1, 2);
-  EXPECT_EQ(simple.TestStat().Variants()(1, 3).Kind(), VarKind::kDouble);
-
-  // Partial: y1 is orthogonal to the centred control with residual variance
-  // 1, so its partial correlation with y2 = -y1 is exactly -1.
-  clsCorrelationBO partial;
-  ASSERT_EQ(Analyse(partial, 2, Cols({{1, 2, 3, 4, 5, 6}}),
-                Cols({{1, -1, 0, 0, -1, 1}, {-1, 1, 0, 0, 1, -1}, {2, 0, 1, 3, 1, 5}}))
-                .Number(),
-            0);
-  ASSERT_EQ(partial.R().Doubles()(1, 2), -1.0);
-  ExpectPerfectPair(partial.TestStat(), partial.P(), 1, 2);
-  EXPECT_EQ(partial.TestStat().Variants()(1, 3).Kind(), VarKind::kDouble);
+  const std::tuple<std::int32_t, Matrix, Matrix> runs[] = {
+      {0, Cols({up, down, other}), Matrix()},
+      {2, Cols({{1, 2, 3, 4, 5, 6}}), Cols({{1, -1, 0, 0, -1, 1}, {-1, 1, 0, 0, 1, -1}, {2, 0, 1, 3, 1, 5}})}};
+  for (const auto& [method, x, y] : runs) {
+    clsCorrelationBO e;
+    ASSERT_EQ(Analyse(e, method, x, y).Number(), 0) << "no division by zero, method " << method;
+    ASSERT_EQ(e.R().Doubles()(1, 2), -1.0) << method;
+    ExpectPerfectPair(e.TestStat(), e.P(), 1, 2);
+    EXPECT_EQ(e.TestStat().Variants()(1, 3).Kind(), VarKind::kDouble) << method;
+  }
 
   // Canonical: x2 = -y1. The significance matrix marks the pair; the run
   // itself may then stop on the canonical correlation of 1 (no logarithm of

@@ -33,7 +33,6 @@ TEST_F(Delivery, NewLastWorksheetIsReusedByLaterCalls) {
   EXPECT_EQ(detail::StateOf(corr).OutputCells->Worksheet(), out);
   EXPECT_EQ(out->Cells(1, 1)->Value(), Variant("Pearson Correlation Results for:"));
   EXPECT_EQ(out->Cells(2, 1)->Value(), Variant("Variable Range = Data!$A$1:$C$12"));
-  EXPECT_EQ(out->Cells(4, 1)->Value(), Variant("Correlation Matrix (R)"));
   // The output sheet is active and its first cell selected.
   EXPECT_EQ(app->ActiveSheet(), out);
   EXPECT_EQ(app->Selection()->Address(), "$A$1");
@@ -109,7 +108,6 @@ TEST_F(Delivery, NameRowGivesTheNames) {
   EXPECT_EQ(out->Cells(6, 1)->Value(), Variant("height"));
   EXPECT_EQ(out->Cells(7, 1)->Value(), Variant("2024"));
   EXPECT_TRUE(out->Cells(8, 1)->Value().IsEmpty() || out->Cells(8, 1)->Value() == Variant(""));
-  EXPECT_EQ(detail::StateOf(corr).XNames(2), "2024");
   EXPECT_EQ(detail::StateOf(corr).XNames(3), "");
 }
 
