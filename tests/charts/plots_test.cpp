@@ -10,6 +10,7 @@
 #include "support/host_link.h"
 #include "host/workbook.h"
 #include "host/worksheet.h"
+#include "support/error_catch.h"
 
 namespace nml::charts {
 namespace {
@@ -68,35 +69,35 @@ class Plots : public ::testing::Test {
   ChartPlacement at;
 };
 
-TEST_F(Plots, TwoVariablesGiveOneWideChart) {
-  DoScatterPlot(at, data->GetRange("A2:B10"), Names(2));
-  Check({{0, 0, 170, 150, "Scatter Plot", "v1", "v2", "$A$2:$A$10", "$B$2:$B$10"}});
-}
-
-TEST_F(Plots, ThreeVariables) {
-  DoScatterPlot(at, data->GetRange("A2:C10"), Names(3));
-  Check({
-      {0, 0, 150, 150, "Scatter Plot", "", "v2", "$A$2:$A$10", "$B$2:$B$10"},
-      {150, 0, 150, 150, "", "v1", "v3", "$A$2:$A$10", "$C$2:$C$10"},
-      {150, 150, 150, 130, "", "v2", "", "$B$2:$B$10", "$C$2:$C$10"},
-  });
-}
-
-TEST_F(Plots, FourVariables) {
-  DoScatterPlot(at, data->GetRange("A1:D10"), Names(4));
-  Check({
-      {0, 0, 150, 150, "Scatter Plot", "", "v2", "$A$1:$A$10", "$B$1:$B$10"},
-      {150, 0, 130, 150, "", "", "v3", "$A$1:$A$10", "$C$1:$C$10"},
-      {280, 0, 150, 150, "", "v1", "v4", "$A$1:$A$10", "$D$1:$D$10"},
-      {150, 150, 130, 130, "", "", "", "$B$1:$B$10", "$C$1:$C$10"},
-      {280, 150, 150, 130, "", "v2", "", "$B$1:$B$10", "$D$1:$D$10"},
-      {280, 280, 150, 130, "", "v3", "", "$C$1:$C$10", "$D$1:$D$10"},
-  });
-}
-
-TEST_F(Plots, OneVariableDrawsNothing) {
-  DoScatterPlot(at, data->GetRange("A1:A10"), Names(1));
-  EXPECT_TRUE(out->Charts().empty());
+// The triangle of pairs: one wide chart for two variables, none for one; the
+// first column and the last row of the triangle carry the axis titles.
+TEST_F(Plots, ScatterTriangles) {
+  struct Case {
+    const char* range;
+    std::int32_t names;
+    std::vector<Expected> charts;
+  };
+  const Case cases[] = {
+      {"A1:A10", 1, {}},
+      {"A2:B10", 2, {{0, 0, 170, 150, "Scatter Plot", "v1", "v2", "$A$2:$A$10", "$B$2:$B$10"}}},
+      {"A2:C10", 3,
+       {{0, 0, 150, 150, "Scatter Plot", "", "v2", "$A$2:$A$10", "$B$2:$B$10"},
+        {150, 0, 150, 150, "", "v1", "v3", "$A$2:$A$10", "$C$2:$C$10"},
+        {150, 150, 150, 130, "", "v2", "", "$B$2:$B$10", "$C$2:$C$10"}}},
+      {"A1:D10", 4,
+       {{0, 0, 150, 150, "Scatter Plot", "", "v2", "$A$1:$A$10", "$B$1:$B$10"},
+        {150, 0, 130, 150, "", "", "v3", "$A$1:$A$10", "$C$1:$C$10"},
+        {280, 0, 150, 150, "", "v1", "v4", "$A$1:$A$10", "$D$1:$D$10"},
+        {150, 150, 130, 130, "", "", "", "$B$1:$B$10", "$C$1:$C$10"},
+        {280, 150, 150, 130, "", "v2", "", "$B$1:$B$10", "$D$1:$D$10"},
+        {280, 280, 150, 130, "", "v3", "", "$C$1:$C$10", "$D$1:$D$10"}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.range);
+    out->Charts().clear();
+    DoScatterPlot(at, data->GetRange(c.range), Names(c.names));
+    Check(c.charts);
+  }
 }
 
 TEST_F(Plots, CanonicalRowsStackAcrossCalls) {
@@ -128,12 +129,10 @@ TEST_F(Plots, FailedBuildLeavesTheTopUnchanged) {
   // The anchor column lies past the grid: the first chart cannot be placed.
   broken.cachedReport = out->GetRange("A1:XFD1");
   std::string source;
-  try {
-    DoCanonicalPlot(broken, top, data->GetRange("A1:B10"), data->GetRange("C1:D10"), kVTrue);
-    FAIL() << "no error";
-  } catch (const Error& e) {
-    source = e.Source();
-  }
+  EXPECT_NE(test::ErrorNumberOf(
+                [&] { DoCanonicalPlot(broken, top, data->GetRange("A1:B10"), data->GetRange("C1:D10"), kVTrue); },
+                &source),
+            0);
   EXPECT_EQ(top, 10);
   EXPECT_NE(source.find(" in NMLCorrelation.clsCorrelation.DoCanonicalPlot"), std::string::npos) << source;
 }

@@ -17,8 +17,7 @@
 namespace nml::support {
 namespace {
 
-using test::FromRows;
-using test::RandomMatrix;
+using namespace test;
 
 // The cross-products of n x 3 data whose third column is a * first + b * second.
 Matrix CollinearCrossProducts(std::int32_t n, std::uint32_t seed, double a, double b) {

@@ -12,10 +12,7 @@
 namespace nml::support {
 namespace {
 
-using test::FromRows;
-using test::MaxAbsDifference;
-using test::NaiveProduct;
-using test::NaiveTranspose;
+using namespace test;
 
 // The lower Pascal triangle L(i, j) = C(i - 1, j - 1), with alternating signs
 // when `sign` is -1, which makes it the inverse of the unsigned triangle.

@@ -98,9 +98,9 @@ TEST_F(Dispatch, CallingFormsAndArgumentCounts) {
       {"Results with two arguments", results, kCall, {no, no}, {}, hr(DISP_E_BADPARAMCOUNT)},
       {"OverWrite under another name", results, kCall, {no}, {3}, hr(DISP_E_PARAMNOTFOUND)},
       // Well-formed calls reach the component, which has no X range yet.
-      {"Results", results, kCall, {}, {}, kError5012},
-      {"OverWrite missing", results, kCall, {missing}, {}, kError5012},
-      {"OverWrite by name", results, kCall, {no}, {0}, kError5012},
+      {"Results", results, kCall, {}, {}, Raised(5012)},
+      {"OverWrite missing", results, kCall, {missing}, {}, Raised(5012)},
+      {"OverWrite by name", results, kCall, {no}, {0}, Raised(5012)},
   };
   for (const Call& call : calls) {
     UINT argErr = 9;
@@ -112,7 +112,7 @@ TEST_F(Dispatch, CallingFormsAndArgumentCounts) {
   }
   // A caller asking for a result calls with both flags.
   VARIANT result = Value(VT_I4);
-  EXPECT_EQ(Outcome(Invoke(results, kCall | DISPATCH_PROPERTYGET, {}, {}, nullptr, &result)), kError5012);
+  EXPECT_EQ(Outcome(Invoke(results, kCall | DISPATCH_PROPERTYGET, {}, {}, nullptr, &result)), Raised(5012));
   EXPECT_EQ(result.vt, VT_EMPTY) << "Results returns nothing";
 }
 
@@ -146,10 +146,8 @@ class ArgumentCoercion : public ServerTest {
   //  Headers (X of three rows): True leaves two data rows, 5051; False runs.
   //  OverWrite and the ranges (the report would land on the data): False 6004.
   std::uint32_t Run(const Coercion& row) {
-    object->lpVtbl->Release(object);
-    NmlHostReset();
-    EXPECT_EQ(NmlHostOpenWorkbook(NML_TEST_DATA "/savings.csv"), S_OK);
-    object = Create();
+    TearDown();
+    SetUp();
     const std::string member = row.member;
     if (member == "Method") {
       EXPECT_EQ(PutText("XRange", "C1:C51") | PutText("YRange", "B1:B51") | PutBool("Headers", true), S_OK);
@@ -170,8 +168,8 @@ class ArgumentCoercion : public ServerTest {
 };
 
 TEST_F(ArgumentCoercion, ConvertsAsTheRuntimeDoesAndRefusesWhatItCannot) {
-  constexpr std::uint32_t kMethod0 = kError5049, kMethod1 = 0, kOtherMethod = kError5048;
-  constexpr std::uint32_t kTrue = kError5051, kFalse = 0;
+  constexpr std::uint32_t kMethod0 = Raised(5049), kMethod1 = 0, kOtherMethod = Raised(5048);
+  constexpr std::uint32_t kTrue = Raised(5051), kFalse = 0;
   constexpr auto kMismatch = static_cast<std::uint32_t>(DISP_E_TYPEMISMATCH);
   constexpr auto kOverflow = static_cast<std::uint32_t>(DISP_E_OVERFLOW);
   constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
@@ -219,13 +217,13 @@ TEST_F(ArgumentCoercion, ConvertsAsTheRuntimeDoesAndRefusesWhatItCannot) {
       {"Raw", Of(VT_DISPATCH, object), kMismatch},  // an object, never called
       {"Raw", Of(VT_R8, kNaN), kMismatch},
       {"Raw", Value(VT_ARRAY | VT_R8), kMismatch},
-      {"OverWrite", Of(VT_BOOL, VARIANT_FALSE), kError6004},
+      {"OverWrite", Of(VT_BOOL, VARIANT_FALSE), Raised(6004)},
       {"OverWrite", Ref(Text("True")), 0},
       {"OverWrite", Text("maybe"), kMismatch},
       // Ranges: numbers and Booleans as their text, Empty as no text.
-      {"XRange", Of(VT_I4, 5), kError5010},
-      {"XRange", Value(VT_EMPTY), kError5012},
-      {"OutputRange", Of(VT_BOOL, VARIANT_FALSE), kError5001},  // "False"
+      {"XRange", Of(VT_I4, 5), Raised(5010)},
+      {"XRange", Value(VT_EMPTY), Raised(5012)},
+      {"OutputRange", Of(VT_BOOL, VARIANT_FALSE), Raised(5001)},  // "False"
       {"OutputRange", Value(VT_EMPTY), 0},                      // no output place: a new sheet
       {"YRange", Value(VT_NULL), kMismatch},
       {"YRange", Of(VT_DATE, 45000.0), kMismatch},
@@ -240,7 +238,7 @@ TEST_F(Dispatch, RangeTextKeepsCharactersOutsideAscii) {
   // outside the basic plane included: the reference resolves only if the
   // UTF-16 text reaches the host intact.
   TempFolder folder;
-  const fs::path data = folder.path() / "Donn\u00e9es\U0001F4C8.csv";
+  const fs::path data = folder.Path() / "Donn\u00e9es\U0001F4C8.csv";
   WriteFile(data, "a,b\n1,2\n2,1\n3,5\n");
   ASSERT_EQ(NmlHostOpenWorkbook(data.c_str()), S_OK) << NmlServerLastError();
   const auto put = [&](const std::u16string& text) {
@@ -248,12 +246,12 @@ TEST_F(Dispatch, RangeTextKeepsCharactersOutsideAscii) {
     return Outcome(Put("XRange", Of(VT_BSTR, b.get())));
   };
   EXPECT_EQ(put(u"'Donn\u00e9es\U0001F4C8'!A1:B4"), 0u);
-  EXPECT_EQ(put(u"'Donnees\U0001F4C8'!A1:B4"), kError5010);
+  EXPECT_EQ(put(u"'Donnees\U0001F4C8'!A1:B4"), Raised(5010));
   // A lone surrogate is no character: it cannot name the sheet either.
   std::u16string broken = u"'Donn\u00e9es\U0001F4C8'!A1:B4";
   broken[7] = 0xD83D;
   broken[8] = u'x';
-  EXPECT_EQ(put(broken), kError5010);
+  EXPECT_EQ(put(broken), Raised(5010));
 }
 
 // ---- Errors raised by the component ---------------------------------------
@@ -264,7 +262,7 @@ TEST_F(Dispatch, RuntimeErrorsArriveInTheRuntimeFacility) {
   // partial correlation divides by zero, and the runtime's error 11 arrives
   // as 0x800A000B with its text and its trail.
   TempFolder folder;
-  const fs::path data = folder.path() / "determined.csv";
+  const fs::path data = folder.Path() / "determined.csv";
   WriteFile(data, "x,y,z\n0,0,1\n0,0,3\n4,4,2\n4,4,5\n");
   ASSERT_EQ(NmlHostOpenWorkbook(data.c_str()), S_OK) << NmlServerLastError();
   ASSERT_EQ(Put("Method", Of(VT_I4, 2)), S_OK);

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdint>
 #include <cstring>
@@ -16,6 +15,7 @@
 #include <vector>
 
 #include "server/nmlcorrelation_server.h"
+#include "support/temp_folder.h"
 
 namespace nml::server::testing {
 
@@ -44,19 +44,7 @@ inline VARIANT Value(VARTYPE vt) {
   return v;
 }
 
-/// A temporary folder, removed with everything in it.
-struct TempFolder {
-  TempFolder() {
-    std::string pattern = (fs::temp_directory_path() / "nmlserver-test.XXXXXX").string();
-    path_ = ::mkdtemp(pattern.data());
-  }
-  ~TempFolder() {
-    std::error_code ec;
-    fs::remove_all(path_, ec);
-  }
-  const fs::path& path() const { return path_; }
-  fs::path path_;
-};
+using test::TempFolder;
 
 inline void WriteFile(const fs::path& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
 
@@ -158,13 +146,9 @@ class ServerTest : public ::testing::Test {
   std::deque<VARIANT> held_;  // never moves what it holds
 };
 
-/// Error numbers as they arrive in the exception record.
-inline constexpr std::uint32_t kError5001 = 0x80041389u;  // OutputRange: not a reference
-inline constexpr std::uint32_t kError5010 = 0x80041392u;  // XRange: not a reference
-inline constexpr std::uint32_t kError5012 = 0x80041394u;  // X range missing
-inline constexpr std::uint32_t kError5048 = 0x800413B8u;  // fewer than 2 Y columns
-inline constexpr std::uint32_t kError5049 = 0x800413B9u;  // fewer than 2 X columns for simple correlation
-inline constexpr std::uint32_t kError5051 = 0x800413BBu;  // fewer than 3 data rows in X
-inline constexpr std::uint32_t kError6004 = 0x80041774u;  // output place holds data, OverWrite false
+/// A component error number as it arrives in the exception record: the
+/// number in the low word of an HRESULT of the interface facility (5012 is
+/// 0x80041394).
+constexpr std::uint32_t Raised(std::uint32_t number) { return 0x80040000u + number; }
 
 }  // namespace nml::server::testing
