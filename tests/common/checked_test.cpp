@@ -48,22 +48,23 @@ TEST(Checked, IntegerConversionsRoundHalvesToEvenAndOverflow) {
   EXPECT_EQ(ErrorOf([] { ToLong(std::nan("")); }), 6);
 }
 
-TEST(PerfectCorrelation, SingleReadBackThreshold) {
-  EXPECT_TRUE(IsPerfectCorrelation(1.0, ReadBack::kSingle));
-  EXPECT_TRUE(IsPerfectCorrelation(0.99999999, ReadBack::kSingle));
-  EXPECT_TRUE(IsPerfectCorrelation(0.99999998, ReadBack::kSingle));
-  EXPECT_FALSE(IsPerfectCorrelation(0.9999999, ReadBack::kSingle));
-  EXPECT_FALSE(IsPerfectCorrelation(0.99999996, ReadBack::kSingle));
-  EXPECT_FALSE(IsPerfectCorrelation(-1.0, ReadBack::kSingle));
-  EXPECT_FALSE(IsPerfectCorrelation(-0.99999999, ReadBack::kSingle));
-}
-
-TEST(PerfectCorrelation, DoubleReadBackThreshold) {
-  EXPECT_TRUE(IsPerfectCorrelation(1.0, ReadBack::kDouble));
-  EXPECT_TRUE(IsPerfectCorrelation(0.9999999999999996, ReadBack::kDouble));
-  EXPECT_TRUE(IsPerfectCorrelation(std::nextafter(1.0, 2.0), ReadBack::kDouble));
-  EXPECT_FALSE(IsPerfectCorrelation(0.999999999999999, ReadBack::kDouble));
-  EXPECT_FALSE(IsPerfectCorrelation(0.99999999, ReadBack::kDouble));
+// Perfect from about 0.9999999702 read back as Single, from about
+// 0.9999999999999995 as Double; never near -1.
+TEST(PerfectCorrelation, ThresholdsOfBothReadBacks) {
+  const struct {
+    double r;
+    ReadBack readBack;
+    bool perfect;
+  } cases[] = {
+      {1.0, ReadBack::kSingle, true},           {0.99999999, ReadBack::kSingle, true},
+      {0.99999998, ReadBack::kSingle, true},    {0.9999999, ReadBack::kSingle, false},
+      {0.99999996, ReadBack::kSingle, false},   {-1.0, ReadBack::kSingle, false},
+      {-0.99999999, ReadBack::kSingle, false},  {1.0, ReadBack::kDouble, true},
+      {0.9999999999999996, ReadBack::kDouble, true}, {std::nextafter(1.0, 2.0), ReadBack::kDouble, true},
+      {0.999999999999999, ReadBack::kDouble, false}, {0.99999999, ReadBack::kDouble, false},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(IsPerfectCorrelation(c.r, c.readBack), c.perfect) << c.r << " read back " << int(c.readBack);
 }
 
 }  // namespace

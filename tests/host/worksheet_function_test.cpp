@@ -3,9 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <fstream>
 #include <limits>
-#include <nlohmann/json.hpp>
 #include <string>
 
 #include "host_fixture.h"
@@ -22,24 +20,6 @@ double FDist(double x, double d1, double d2) {
   return WorksheetFunction().FDist(Variant(x), Variant(d1), Variant(d2)).AsDouble();
 }
 double ChiDist(double x, double d) { return WorksheetFunction().ChiDist(Variant(x), Variant(d)).AsDouble(); }
-
-TEST(WorksheetFunction, MatchesTheReferenceFAndChiSquareTests) {
-  for (const char* name : {"longley", "iris", "savings"}) {
-    std::ifstream in(std::string(NML_TEST_DATA) + "/" + name + ".json");
-    const auto doc = nlohmann::json::parse(in);
-    const int n = doc["n"];
-    for (const auto& c : doc["cases"]) {
-      if (c["method"] == "multiple") {
-        const int p = static_cast<int>(c["x"].size());
-        for (std::size_t k = 0; k < c["F"].size(); ++k)
-          ExpectP(FDist(c["F"][k], p, n - p - 1), c["P"][k], std::string(name) + " F test");
-      } else if (c["method"] == "canonical") {
-        for (std::size_t k = 0; k < c["chisq"].size(); ++k)
-          ExpectP(ChiDist(c["chisq"][k], c["df"][k]), c["p"][k], std::string(name) + " chi-square test");
-      }
-    }
-  }
-}
 
 TEST(WorksheetFunction, ClosedFormValuesAndTruncatedDegreesOfFreedom) {
   ExpectP(FDist(1, 1, 1), 0.5, "F(1,1) median");
