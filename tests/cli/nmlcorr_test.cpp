@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "support/temp_folder.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -68,15 +70,9 @@ constexpr const char* kSurvey =
 
 class Nmlcorr_ : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir = fs::temp_directory_path() / ("nmlcorr-test-" + std::to_string(::getpid()) + "-" +
-                                       ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-    fs::copy_file(fs::path(NML_TEST_DATA) / "savings.csv", dir / "savings.csv");
-  }
-  void TearDown() override { fs::remove_all(dir); }
-  fs::path dir;
+  void SetUp() override { fs::copy_file(fs::path(NML_TEST_DATA) / "savings.csv", dir / "savings.csv"); }
+  const nml::test::TempFolder folder;
+  const fs::path& dir = folder.Path();
 };
 
 TEST_F(Nmlcorr_, BundledExampleWritesItsReport) {

@@ -4,6 +4,7 @@
 
 #include "common/checked.h"
 #include "nmlcorrelation/error.h"
+#include "support/error_catch.h"
 
 namespace nml {
 namespace {
@@ -20,50 +21,36 @@ void Outer() {
 }
 
 TEST(Handlers, TrailBuildsTheWholeRoad) {
-  try {
-    Outer();
-    FAIL() << "no error";
-  } catch (const Error& e) {
-    EXPECT_EQ(e.Number(), rt::kDivisionByZero);
-    EXPECT_EQ(e.Description(), "Division by zero");
-    EXPECT_EQ(e.Source().rfind("Line ", 0), 0u) << e.Source();
-    const std::string tail = " in NMLCorrelation.clsCorrelationBO.DoSimpleCorr.Analyse.GetResults";
-    ASSERT_GE(e.Source().size(), tail.size());
-    EXPECT_EQ(e.Source().substr(e.Source().size() - tail.size()), tail) << e.Source();
-  }
+  const Error e = test::ErrorOf(Outer);
+  EXPECT_EQ(e.Number(), rt::kDivisionByZero);
+  EXPECT_EQ(e.Description(), "Division by zero");
+  EXPECT_EQ(e.Source().rfind("Line ", 0), 0u) << e.Source();
+  EXPECT_TRUE(e.Source().ends_with(" in NMLCorrelation.clsCorrelationBO.DoSimpleCorr.Analyse.GetResults"))
+      << e.Source();
 }
 
 TEST(Handlers, StampReplacesAnEarlierSource) {
-  try {
-    Stamp({"clsCorrelationBO", "GetR"}, [] { Raise(rt::kSubscriptOutOfRange, {}, "Line 3 in NMLCorrelation.x.y"); });
-    FAIL();
-  } catch (const Error& e) {
-    EXPECT_EQ(e.Number(), 9);
-    EXPECT_NE(e.Source().find(" in NMLCorrelation.clsCorrelationBO.GetR"), std::string::npos);
-    EXPECT_EQ(e.Source().find("x.y"), std::string::npos);
-  }
+  const Error e = test::ErrorOf(
+      [] { Stamp({"clsCorrelationBO", "GetR"}, [] { Raise(rt::kSubscriptOutOfRange, {}, "Line 3 in NMLCorrelation.x.y"); }); });
+  EXPECT_EQ(e.Number(), 9);
+  EXPECT_NE(e.Source().find(" in NMLCorrelation.clsCorrelationBO.GetR"), std::string::npos);
+  EXPECT_EQ(e.Source().find("x.y"), std::string::npos);
 }
 
 TEST(Handlers, TrailStampsAForeignSource) {
-  try {
-    Trail({"clsCorrelationOutput", "OutputMatrix"}, [] { Raise(1004, {}, "Microsoft Excel"); });
-    FAIL();
-  } catch (const Error& e) {
-    EXPECT_EQ(e.Number(), 1004);
-    EXPECT_EQ(e.Source().rfind("Line ", 0), 0u);
-    EXPECT_NE(e.Source().find(" in NMLCorrelation.clsCorrelationOutput.OutputMatrix"), std::string::npos);
-  }
+  const Error e =
+      test::ErrorOf([] { Trail({"clsCorrelationOutput", "OutputMatrix"}, [] { Raise(1004, {}, "Microsoft Excel"); }); });
+  EXPECT_EQ(e.Number(), 1004);
+  EXPECT_EQ(e.Source().rfind("Line ", 0), 0u);
+  EXPECT_NE(e.Source().find(" in NMLCorrelation.clsCorrelationOutput.OutputMatrix"), std::string::npos);
 }
 
 TEST(Handlers, RangeSetterMapping) {
   auto run = [](std::int32_t thrown) -> std::int32_t {
-    try {
-      MapRangeSetterError(5010, [&] { Raise(thrown, "some text", "Line 1 in somewhere"); });
-    } catch (const Error& e) {
-      EXPECT_TRUE(e.Source().empty());
-      return e.Number();
-    }
-    return 0;
+    const Error e =
+        test::ErrorOf([&] { MapRangeSetterError(5010, [&] { Raise(thrown, "some text", "Line 1 in somewhere"); }); });
+    EXPECT_TRUE(e.Source().empty());
+    return e.Number();
   };
   EXPECT_EQ(run(1004), ComponentError(5010));
   EXPECT_EQ(run(rt::kTypeMismatch), ComponentError(5010));
@@ -74,13 +61,9 @@ TEST(Handlers, RangeSetterMapping) {
 }
 
 TEST(Handlers, ForeignExceptionsBecomeNumberedErrors) {
-  try {
-    Stamp({"clsCorrelation", "Results"}, [] { throw std::bad_alloc(); });
-    FAIL();
-  } catch (const Error& e) {
-    EXPECT_EQ(e.Number(), rt::kOutOfMemory);
-    EXPECT_EQ(e.Description(), "Out of memory");
-  }
+  const Error e = test::ErrorOf([] { Stamp({"clsCorrelation", "Results"}, [] { throw std::bad_alloc(); }); });
+  EXPECT_EQ(e.Number(), rt::kOutOfMemory);
+  EXPECT_EQ(e.Description(), "Out of memory");
 }
 
 TEST(ErrorNumbers, ComponentCodesMatchTheTable) {

@@ -102,7 +102,7 @@ TEST_F(CsvTest, BrokenFilesAreRejectedNamingTheLineAndLeaveTheApplicationAsItWas
 }
 
 TEST(OpenWorkbook, DispatchesOnTheExtensionAndRefusesASecondOpening) {
-  testing::ScratchDir dir;
+  test::TempFolder dir;
   auto app = host::Application::Create();
   testing::WriteFile(dir.File("UPPER.CSV"), "7\n");
   const auto first = OpenWorkbook(*app, dir.File("UPPER.CSV"));

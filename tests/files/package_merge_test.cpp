@@ -85,7 +85,7 @@ TEST(PackageMerge, NewSheetJoinsTheSourcePackage) {
             "<worksheet><cols><col min=\"1\" style=\"4\"/></cols><sheetData><row r=\"1\">"
             "<c r=\"A1\" s=\"4\"><is><t>x s=\"1\"</t></is></c></row></sheetData></worksheet>");
 
-  testing::ScratchDir dir;
+  test::TempFolder dir;
   const std::string path = dir.File("out.xlsx");
   const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
   ASSERT_GE(fd, 0);

@@ -394,7 +394,7 @@ TEST(DateSystems, A1904WorkbookKeepsItsDatesWhenSavedAndReadBack) {
   const double expected[] = {1462, 44462, 0.5, 5, 7, 45351};
   auto app = host::Application::Create();
   const auto book = ReadXlsxBytes(*app, MakeZip(parts), "mac.xlsx");
-  testing::ScratchDir dir;
+  test::TempFolder dir;
   SaveWorkbook(*book, dir.File("saved.xlsx"));
   const auto back = OpenWorkbook(*app, dir.File("saved.xlsx"));
   for (const auto& b : {book, back})

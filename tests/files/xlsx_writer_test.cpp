@@ -61,7 +61,7 @@ class WriterTest : public ::testing::Test {
 
   std::shared_ptr<host::Application> app_ = host::Application::Create();
   std::shared_ptr<host::Application> readApp_ = host::Application::Create();
-  testing::ScratchDir dir_;
+  test::TempFolder dir_;
   host::WorkbookRef book_;
   host::WorksheetRef data_, report_;
 };

@@ -7,11 +7,12 @@
 #include <string>
 
 #include "host_fixture.h"
+#include "support/error_catch.h"
 
 namespace nml::host {
 namespace {
 
-using testing::Catch;
+using test::ErrorOf;
 
 // Relative agreement to 1e-9, however small the probability.
 void ExpectP(double got, double want, const std::string& what) { EXPECT_NEAR(got, want, 1e-9 * want) << what; }
@@ -36,23 +37,23 @@ TEST(WorksheetFunction, ClosedFormValuesAndTruncatedDegreesOfFreedom) {
 TEST(WorksheetFunction, OutOfDomainRaises1004) {
   const WorksheetFunction wf;
   const double inf = std::numeric_limits<double>::infinity();
-  const auto neg = Catch([&] { wf.FDist(Variant(-0.1), Variant(1.0), Variant(1.0)); });
-  EXPECT_EQ(neg.number, 1004);
-  EXPECT_EQ(neg.description, "Unable to get the FDist property of the WorksheetFunction class");
+  const auto neg = ErrorOf([&] { wf.FDist(Variant(-0.1), Variant(1.0), Variant(1.0)); });
+  EXPECT_EQ(neg.Number(), 1004);
+  EXPECT_EQ(neg.Description(), "Unable to get the FDist property of the WorksheetFunction class");
   for (const auto& [x, a, b] : std::vector<std::tuple<Variant, Variant, Variant>>{
            {Variant(1.0), Variant(0.99), Variant(1.0)}, {Variant(1.0), Variant(1.0), Variant(1e10)},
            {Variant("abc"), Variant(1.0), Variant(1.0)}, {Variant(std::nan("")), Variant(1.0), Variant(1.0)},
            {Variant(1.0), Variant(Array<double>::Vector(1)), Variant(1.0)}}) {
-    EXPECT_EQ(Catch([&] { wf.FDist(x, a, b); }).number, 1004);
+    EXPECT_NML_ERROR(wf.FDist(x, a, b), 1004);
   }
-  const auto chi = Catch([&] { wf.ChiDist(Variant(-1.0), Variant(2.0)); });
-  EXPECT_EQ(chi.number, 1004);
-  EXPECT_EQ(chi.description, "Unable to get the ChiDist property of the WorksheetFunction class");
+  const auto chi = ErrorOf([&] { wf.ChiDist(Variant(-1.0), Variant(2.0)); });
+  EXPECT_EQ(chi.Number(), 1004);
+  EXPECT_EQ(chi.Description(), "Unable to get the ChiDist property of the WorksheetFunction class");
   for (const auto& [x, d] : std::vector<std::pair<Variant, Variant>>{{Variant(1.0), Variant(0.5)},
                                                                       {Variant(1.0), Variant(1e10)},
                                                                       {Variant(1.0), Variant::ErrorValue(2042)},
                                                                       {Variant(inf), Variant(3.0)}}) {
-    EXPECT_EQ(Catch([&] { wf.ChiDist(x, d); }).number, 1004);
+    EXPECT_NML_ERROR(wf.ChiDist(x, d), 1004);
   }
   EXPECT_NO_THROW(wf.ChiDist(Variant(1.0), Variant(9999999999.0)));
 }
