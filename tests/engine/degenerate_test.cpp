@@ -169,10 +169,9 @@ TEST(CanonicalCorrelation, UnequalSetsGiveMinOfPAndQVariates) {
       {"longley.csv", {"GNP", "Unemployed"}, {"Armed.Forces", "Population", "Employed", "GNP.deflator"}, {8, 3}},
   };
   for (const Case& c : cases) {
-    const CsvData csv(c.data);
     const auto p = static_cast<std::int32_t>(c.x.size()), q = static_cast<std::int32_t>(c.y.size());
     clsCorrelationBO e;
-    ASSERT_EQ(Analyse(e, 3, csv.Columns(c.x), csv.Columns(c.y), {.raw = true, .standardised = true}).Number(), 0);
+    ASSERT_EQ(Analyse(e, 3, CsvColumns(c.data, c.x), CsvColumns(c.data, c.y), {.raw = true, .standardised = true}).Number(), 0);
     // With more variables in set 2 the list keeps its trailing near-zero
     // correlations; everything else has two variates.
     const Array<double> cancor = e.CanCorrelations();

@@ -1,22 +1,21 @@
-// Shared helpers of the engine tests: the example data read from the CSV
-// files, the independent reference values, comparisons with tolerances, and
-// running one analysis.
+// Shared helpers of the engine tests: results compared with reference lists,
+// and running one analysis.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdint>
-#include <fstream>
 #include <initializer_list>
 #include <regex>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include <nlohmann/json.hpp>
 
 #include "engine/cls_correlation_bo.h"
+#include "support/test_data.h"
+#include "support/tolerance.h"
 #include "nmlcorrelation/array.h"
 #include "nmlcorrelation/error.h"
 #include "nmlcorrelation/variant.h"
@@ -24,81 +23,6 @@
 namespace nml::test {
 
 using nlohmann::json;
-
-/// The numeric columns of a CSV file with a header row of (quoted) names.
-class CsvData {
- public:
-  explicit CsvData(const std::string& file) {
-    std::ifstream in(std::string(NML_TEST_DATA) + "/" + file);
-    if (!in) throw std::runtime_error("cannot open " + file);
-    std::string line;
-    std::getline(in, line);
-    names_ = Split(line);
-    columns_.resize(names_.size());
-    while (std::getline(in, line)) {
-      const auto cells = Split(line);
-      for (std::size_t c = 0; c < cells.size() && c < names_.size(); ++c) {
-        char* end = nullptr;
-        const double v = std::strtod(cells[c].c_str(), &end);
-        if (end != cells[c].c_str() && *end == '\0') columns_[c].push_back(v);
-      }
-    }
-  }
-
-  /// The named columns side by side, rows = cases.
-  Matrix Columns(const std::vector<std::string>& names) const {
-    std::vector<const std::vector<double>*> picked;
-    for (const auto& name : names) {
-      std::size_t c = 0;
-      while (c < names_.size() && names_[c] != name) ++c;
-      if (c == names_.size()) throw std::runtime_error("no column " + name);
-      picked.push_back(&columns_[c]);
-    }
-    Matrix m = Array<double>::Matrix(static_cast<std::int32_t>(picked.at(0)->size()),
-                                     static_cast<std::int32_t>(picked.size()));
-    for (std::int32_t j = 1; j <= m.UBound(2); ++j)
-      for (std::int32_t i = 1; i <= m.UBound(1); ++i) m(i, j) = picked[j - 1]->at(i - 1);
-    return m;
-  }
-
- private:
-  static std::vector<std::string> Split(const std::string& line) {
-    std::vector<std::string> out;
-    std::string cell;
-    std::stringstream ss(line);
-    while (std::getline(ss, cell, ',')) {
-      if (!cell.empty() && cell.back() == '\r') cell.pop_back();
-      if (cell.size() >= 2 && cell.front() == '"') cell = cell.substr(1, cell.size() - 2);
-      out.push_back(cell);
-    }
-    return out;
-  }
-
-  std::vector<std::string> names_;
-  std::vector<std::vector<double>> columns_;
-};
-
-inline json LoadReference(const std::string& name) {
-  std::ifstream in(std::string(NML_TEST_DATA) + "/" + name + ".json");
-  if (!in) throw std::runtime_error("cannot open " + name + ".json");
-  return json::parse(in);
-}
-
-/// Statistics to 1e-10 relative; probabilities to 1e-9 relative, or 1e-15
-/// absolute below 1e-6.
-inline constexpr double kStatTol = 1e-10;
-
-inline ::testing::AssertionResult CloseRel(double got, double want, double rel = kStatTol) {
-  if (std::isfinite(got) && std::fabs(got - want) <= rel * std::fabs(want) + 1e-15)
-    return ::testing::AssertionSuccess();
-  return ::testing::AssertionFailure() << "got " << got << ", want " << want;
-}
-
-inline ::testing::AssertionResult CloseProb(double got, double want) {
-  const bool ok = want < 1e-6 ? std::fabs(got - want) <= 1e-15 : std::fabs(got - want) <= 1e-9 * std::fabs(want);
-  if (std::isfinite(got) && ok) return ::testing::AssertionSuccess();
-  return ::testing::AssertionFailure() << "probability got " << got << ", want " << want;
-}
 
 inline bool IsMarker(const Variant& v) { return v.IsText() && v.Text() == "-"; }
 inline bool IsZeroInteger(const Variant& v) { return v.Kind() == VarKind::kInteger && v.AsInteger() == 0; }

@@ -1,8 +1,11 @@
 // The four analyses against values worked out independently: every case of
-// the reference files, the certified Longley result, an exact polynomial fit,
+// the reference files, the certified Longley result, exact polynomial fits,
 // and a small data set worked by hand.
 #include <cmath>
+#include <functional>
 #include <map>
+#include <string>
+#include <vector>
 
 #include "engine_fixture.h"
 
@@ -94,12 +97,12 @@ TEST(ReferenceValues, EveryCaseOfEveryFileAgrees) {
   int cases = 0;
   for (const char* file : {"iris", "savings", "longley"}) {
     const json reference = LoadReference(file);
-    const CsvData csv(reference.at("data"));
+    const std::string csv = reference.at("data");
     for (const json& c : reference.at("cases")) {
       const std::string method = c.at("method");
       SCOPED_TRACE(std::string(file) + " " + method + " x " + c.at("x").dump() + " y " + c.at("y").dump());
-      const Matrix x = csv.Columns(c.at("x"));
-      const Matrix y = c.at("y").empty() ? Matrix() : csv.Columns(c.at("y"));
+      const Matrix x = CsvColumns(csv, c.at("x"));
+      const Matrix y = c.at("y").empty() ? Matrix() : CsvColumns(csv, c.at("y"));
       clsCorrelationBO e;
       const Error error = Analyse(e, methods.at(method), x, y, {true, true, true});
       ASSERT_EQ(error.Number(), 0) << error.Description() << " at " << error.Source();
@@ -119,31 +122,57 @@ TEST(ReferenceValues, EveryCaseOfEveryFileAgrees) {
 }
 
 TEST(CertifiedValues, LongleyRSquared) {
-  const CsvData csv("longley.csv");
   clsCorrelationBO e;
-  Analyse(e, 1, csv.Columns({"GNP.deflator", "GNP", "Unemployed", "Armed.Forces", "Population", "Year"}),
-      csv.Columns({"Employed"}));
+  Analyse(e, 1, CsvColumns("longley.csv", {"GNP.deflator", "GNP", "Unemployed", "Armed.Forces", "Population", "Year"}),
+      CsvColumns("longley.csv", {"Employed"}));
   const double r = e.R().Variants()(1).AsDouble();
   EXPECT_NEAR(r * r, 0.995479004577296, 0.995479004577296 * 1e-12);
 }
 
-TEST(CertifiedValues, ExactPolynomialOnPowersIsAPerfectFitAtEveryScale) {
-  // x, x^2, ..., x^5 for x = 0..20: a badly conditioned set of predictors.
-  Matrix powers = Array<double>::Matrix(21, 5), y = Array<double>::Matrix(21, 1);
-  for (int i = 1; i <= 21; ++i)
-    for (int j = 1; j <= 5; ++j) powers(i, j) = std::pow(static_cast<double>(i - 1), j);
-  for (double scale : {1e-9, 1e-3, 1.0, 7.0, 1e3, 1e9}) {
-    for (int i = 1; i <= 21; ++i) {
-      const double x = i - 1;
-      y(i, 1) = scale * (3.0 - 2.0 * x + 0.5 * x * x + 0.25 * x * x * x - 0.125 * x * x * x * x +
-                         0.0625 * x * x * x * x * x);
+struct Polynomial {
+  std::string name;
+  double origin;        // predictors are the powers of x = origin + 0..20
+  std::int32_t degree;  // x, x^2, ..., x^degree
+  std::function<double(double)> f;
+};
+
+// With x = 0..20 and powers up to x^5 the cross-product matrix has a condition
+// number of about 1e13; far from 0 (x = 1000..1020) the raw powers share most
+// of their digits and centring does the work. A dependent variable that is an
+// exact polynomial of at most that degree lies in the predictors' span: R^2
+// must read back as 1 at 15 significant digits at every scale, with the
+// perfect fit's test statistic 0 and no probability.
+TEST(CertifiedValues, ExactPolynomialsOfIllConditionedPowersAreAPerfectFit) {
+  auto p5 = [](double x) { return 1 + 2 * x - 3 * x * x * x + 0.5 * std::pow(x, 5); };
+  auto p6 = [](double x) {
+    return 3.0 - 2.0 * x + 0.5 * x * x + 0.25 * x * x * x - 0.125 * std::pow(x, 4) + 0.0625 * std::pow(x, 5);
+  };
+  std::vector<Polynomial> cases = {
+      {"1 + 2x - 3x^3 + 0.5x^5", 0, 5, p5},
+      {"1e-8 (1 + 2x - 3x^3 + 0.5x^5)", 0, 5, [&](double x) { return 1e-8 * p5(x); }},
+      {"1e8 (1 + 2x - 3x^3 + 0.5x^5)", 0, 5, [&](double x) { return 1e8 * p5(x); }},
+      {"x^5", 0, 5, [](double x) { return std::pow(x, 5); }},
+      {"x", 0, 5, [](double x) { return x; }},
+      {"x^2", 0, 5, [](double x) { return x * x; }},
+      {"7 - x^4", 0, 5, [](double x) { return 7 - std::pow(x, 4); }},
+      {"x^3 - 10x^2 + 30x", 0, 5, [](double x) { return x * x * x - 10 * x * x + 30 * x; }},
+      {"5 - 2x + 0.25x^3 at x = 1000..1020", 1000, 3, [](double x) { return 5.0 - 2.0 * x + 0.25 * x * x * x; }},
+  };
+  for (double scale : {1e-9, 1e-3, 1.0, 7.0, 1e3, 1e9})
+    cases.push_back({"six terms times " + std::to_string(scale), 0, 5, [=](double x) { return scale * p6(x); }});
+  for (const Polynomial& c : cases) {
+    Matrix powers = Array<double>::Matrix(21, c.degree), y = Array<double>::Matrix(21, 1);
+    for (std::int32_t i = 1; i <= 21; ++i) {
+      const double x = c.origin + (i - 1);
+      for (std::int32_t p = 1; p <= c.degree; ++p) powers(i, p) = std::pow(x, p);
+      y(i, 1) = c.f(x);
     }
     clsCorrelationBO e;
-    ASSERT_EQ(Analyse(e, 1, powers, y).Number(), 0) << scale;
+    ASSERT_EQ(Analyse(e, 1, powers, y).Number(), 0) << c.name;
     const double r = e.R().Variants()(1).AsDouble();
-    EXPECT_EQ(FormatNumber15(r * r), "1") << "scale " << scale << ": R squared " << r * r;
-    EXPECT_TRUE(IsZeroInteger(e.TestStat().Variants()(1))) << scale;
-    EXPECT_TRUE(IsMarker(e.P().Variants()(1))) << scale;
+    EXPECT_EQ(FormatNumber15(r * r), "1") << c.name << ": R squared " << r * r;
+    EXPECT_TRUE(IsZeroInteger(e.TestStat().Variants()(1))) << c.name;
+    EXPECT_TRUE(IsMarker(e.P().Variants()(1))) << c.name;
   }
 }
 
@@ -177,6 +206,14 @@ TEST(HandWorked, FiveCasesWithACorrelationOfFourFifths) {
   EXPECT_NEAR(std::fabs(canonical.CanCoeffsStdX()(1, 1)), 1.0, 1e-14);
   EXPECT_NEAR(std::fabs(canonical.CanLoadingsRawX()(1, 1)), 1.0, 1e-14);
   EXPECT_NEAR(std::fabs(canonical.CanLoadingsCrossRawX()(1, 1)), 0.8, 1e-14);
+
+  // y = (1, 3, 5, 2, 4): r = 0.5 and a chi-square of -2.5 ln 0.75 below 1,
+  // which is tested all the same: P = erfc(sqrt(chi-square / 2)) on one df.
+  clsCorrelationBO weak;
+  ASSERT_EQ(Analyse(weak, 3, x, Cols({{1, 3, 5, 2, 4}})).Number(), 0);
+  EXPECT_TRUE(CloseRel(weak.CanCorrChiSq()(1), 0.7192051811294522));
+  ASSERT_EQ(weak.CanCorrP().Variants()(1).Kind(), VarKind::kDouble);
+  EXPECT_TRUE(CloseProb(weak.CanCorrP().Variants()(1).AsDouble(), 0.3964047479478678));
 }
 
 }  // namespace

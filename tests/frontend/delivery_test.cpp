@@ -89,21 +89,6 @@ TEST_F(Delivery, SetterChangesDropTheCachedReport) {
   EXPECT_FALSE(detail::StateOf(corr).CachedReport);
 }
 
-TEST_F(Delivery, EngineErrorsCarryTheWholeTrail) {
-  // A constant dependent variable cannot be analysed by multiple correlation:
-  // the engine refuses it and names it.
-  Fill(1, 12, 4, 4, [](std::int32_t, std::int32_t) { return 3.0; });
-  corr.Method(nmlCorrMultiple);
-  corr.YRange("Data!D1:D12");
-  std::string source;
-  const auto number = ErrorNumberOf([&] { corr.Results(); }, &source);
-  EXPECT_EQ(number, ComponentError(6018));
-  const std::string tail = ".DoMultipleCorr.Analyse.GetResults.Results";
-  ASSERT_GE(source.size(), tail.size()) << source;
-  EXPECT_EQ(source.substr(source.size() - tail.size()), tail) << source;
-  EXPECT_EQ(source.rfind("Line ", 0), 0u) << source;
-}
-
 TEST_F(Delivery, MultiAreaNamesAndData) {
   corr.XRange("Data!A1:B12,Data!D1:D12");
   corr.Results();

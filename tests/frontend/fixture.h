@@ -13,6 +13,7 @@
 #include "host/workbook.h"
 #include "host/worksheet.h"
 #include "nmlcorrelation/correlation.h"
+#include "support/error_catch.h"
 
 namespace nml::testing {
 
@@ -48,15 +49,6 @@ class HostFixture : public ::testing::Test {
   host::WorksheetRef data;
 };
 
-/// The number of the error f raises (0 when it raises none).
-inline std::int32_t ErrorNumberOf(const std::function<void()>& f, std::string* source = nullptr) {
-  try {
-    f();
-  } catch (const Error& e) {
-    if (source) *source = e.Source();
-    return e.Number();
-  }
-  return 0;
-}
+using test::ErrorNumberOf;
 
 }  // namespace nml::testing

@@ -25,16 +25,13 @@ TEST_F(Validation, RangeSettersRefuseEmptyAndBadText) {
   EXPECT_EQ(ErrorNumberOf([&] { corr.YRange("A0:B3"); }), E(5009));
   EXPECT_EQ(ErrorNumberOf([&] { corr.OutputRange("Nowhere!A1"); }), E(5001));
   EXPECT_EQ(ErrorNumberOf([&] { corr.OutputRange("XFE1"); }), E(5001));
-  // Nothing was stored by the refused calls.
-  EXPECT_FALSE(detail::StateOf(corr).XRangeCells);
-  EXPECT_FALSE(detail::StateOf(corr).YRangeCells);
-  EXPECT_TRUE(detail::StateOf(corr).XRangeText.empty());
-}
-
-TEST_F(Validation, RangeSetterErrorsCarryNoSource) {
+  // The setters' errors carry no source, and nothing was stored.
   std::string source = "unset";
   EXPECT_EQ(ErrorNumberOf([&] { corr.XRange("A1:B"); }, &source), E(5010));
   EXPECT_TRUE(source.empty());
+  EXPECT_FALSE(detail::StateOf(corr).XRangeCells);
+  EXPECT_FALSE(detail::StateOf(corr).YRangeCells);
+  EXPECT_TRUE(detail::StateOf(corr).XRangeText.empty());
 }
 
 TEST_F(Validation, SameTextIsEvaluatedOnce) {
@@ -52,54 +49,54 @@ TEST_F(Validation, SameTextIsEvaluatedOnce) {
   EXPECT_EQ(detail::StateOf(corr).YRangeCells->Worksheet(), other);
 }
 
-TEST_F(Validation, ResultsChecksInOrder) {
-  EXPECT_EQ(ErrorNumberOf([&] { corr.Results(); }), E(5012));
-  corr.XRange("A1:A12");
-  // Simple correlation of one column fails before anything is read.
-  EXPECT_EQ(ErrorNumberOf([&] { corr.Results(); }), E(5049));
-  corr.YRange("B1:C12");
-  EXPECT_EQ(ErrorNumberOf([&] { corr.Results(); }), E(5049));
-  corr.Method(nmlCorrPartial);
-  corr.YRange("B1:B12");
-  // Partial correlation needs two Y columns; multiple correlation does not.
-  EXPECT_EQ(ErrorNumberOf([&] { corr.Results(); }), E(5048));
-  corr.Method(nmlCorrCanonical);
-  EXPECT_EQ(ErrorNumberOf([&] { corr.Results(); }), E(5048));
-  corr.Method(nmlCorrMultiple);
-  corr.YRange("B1:B11");
-  EXPECT_EQ(ErrorNumberOf([&] { corr.Results(); }), E(5028));
-}
-
-TEST_F(Validation, MissingYRangeForOtherMethods) {
-  corr.XRange("A1:B12");
-  for (std::int32_t m : {1, 2, 3, 4, -1}) {
-    corr.Method(m);
-    EXPECT_EQ(ErrorNumberOf([&] { corr.Results(); }), E(5011)) << "method " << m;
+// The checks that open Results, each on a fresh object; a refused call changes
+// nothing (the flags Results sets stay unset). Unqualified ranges are on the
+// active sheet, so the passing row comes last (its report activates a new one).
+TEST_F(Validation, ResultsRefusesBadSettings) {
+  struct Case {
+    std::int32_t method;
+    bool headers;
+    const char* x;
+    const char* y;
+    std::int32_t error;
+  };
+  const Case cases[] = {
+      {0, false, "", "", 5012},                  // no X range
+      {0, false, "A1:A12", "", 5049},            // simple correlation of one column
+      {0, false, "A1:A12", "B1:C12", 5049},      // ... even with a Y range
+      {2, false, "A1:A12", "B1:B12", 5048},      // partial needs two Y columns
+      {3, false, "A1:A12", "B1:B12", 5048},      // canonical too
+      {3, false, "A1:B12", "C1:C12", 5048},
+      {1, false, "A1:A12", "B1:B11", 5028},      // X and Y rows differ
+      {1, false, "A1:B12", "", 5011},            // no Y range
+      {2, false, "A1:B12", "", 5011},
+      {3, false, "A1:B12", "", 5011},
+      {4, false, "A1:B12", "", 5011},
+      {-1, false, "A1:B12", "", 5011},
+      {0, false, "A1:B10,D1:D12", "", 5038},     // X areas of different heights
+      {3, false, "A1:B12", "C1:D12,E3:E12", 5036},  // Y areas of different heights
+      {0, true, "Data!A1:B3", "", 5051},         // the name row leaves two data rows
+      {0, false, "Data!A1:B2", "", 5051},
+      {1, false, "Data!A1:B2", "Data!C1:C2", 5051},  // X's own check fires first
+      {0, false, "Data!A1:B3", "", 0},           // three rows without names pass
+      {1, false, "Data!A1:B3", "Data!C1:C3", 0},
+      {2, false, "Data!A1:A12", "Data!B1:C12", 0},  // two Y columns are enough
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string("method ") + std::to_string(c.method) + " x " + c.x + " y " + c.y);
+    clsCorrelation fresh;
+    fresh.Method(c.method);
+    fresh.Headers(c.headers);
+    if (*c.x) fresh.XRange(c.x);
+    if (*c.y) fresh.YRange(c.y);
+    std::string source;
+    EXPECT_EQ(ErrorNumberOf([&] { fresh.Results(); }, &source), c.error ? E(c.error) : 0);
+    if (!c.error) continue;
+    EXPECT_EQ(detail::StateOf(fresh).Standardised, kVFalse);
+    // Its own errors are stamped with the line and the routine by Results.
+    EXPECT_EQ(source.rfind("Line ", 0), 0u) << source;
+    EXPECT_EQ(source.substr(source.find(" in ")), " in NMLCorrelation.clsCorrelation.Results");
   }
-}
-
-TEST_F(Validation, AreasWithDifferentRowCounts) {
-  corr.XRange("A1:B10,D1:D12");
-  EXPECT_EQ(ErrorNumberOf([&] { corr.Results(); }), E(5038));
-  corr.XRange("A1:B12");
-  corr.YRange("C1:D12,E3:E12");
-  corr.Method(nmlCorrCanonical);
-  EXPECT_EQ(ErrorNumberOf([&] { corr.Results(); }), E(5036));
-}
-
-TEST_F(Validation, TooFewDataRowsCountsTheNameRow) {
-  corr.XRange("Data!A1:B3");
-  EXPECT_EQ(ErrorNumberOf([&] { corr.Results(); }), 0);  // three rows without names pass (the report lands on a new sheet, now active)
-  corr.Headers(true);
-  EXPECT_EQ(ErrorNumberOf([&] { corr.Results(); }), E(5051));
-  corr.Headers(false);
-  corr.XRange("Data!A1:B2");
-  EXPECT_EQ(ErrorNumberOf([&] { corr.Results(); }), E(5051));
-  // Y rows must equal X rows, so X's own check fires first for a short Y too.
-  corr.Method(nmlCorrMultiple);
-  corr.XRange("Data!A1:B2");
-  corr.YRange("Data!C1:C2");
-  EXPECT_EQ(ErrorNumberOf([&] { corr.Results(); }), E(5051));
 }
 
 TEST_F(Validation, NonNumericCellsAreRefusedByTheChecker) {
@@ -114,21 +111,6 @@ TEST_F(Validation, NonNumericCellsAreRefusedByTheChecker) {
   Put(1, 1, Variant("height"));
   corr.Headers(true);
   EXPECT_EQ(ErrorNumberOf([&] { corr.Results(); }), 0);
-}
-
-TEST_F(Validation, FailedChecksChangeNothing) {
-  corr.Method(nmlCorrCanonical);
-  corr.XRange("A1:B12");
-  corr.YRange("C1:C12");
-  EXPECT_EQ(ErrorNumberOf([&] { corr.Results(); }), E(5048));
-  EXPECT_EQ(detail::StateOf(corr).Standardised, kVFalse);
-}
-
-TEST_F(Validation, OwnErrorsAreStampedByResults) {
-  std::string source;
-  EXPECT_EQ(ErrorNumberOf([&] { corr.Results(); }, &source), E(5012));
-  EXPECT_EQ(source.rfind("Line ", 0), 0u);
-  EXPECT_EQ(source.substr(source.find(" in ")), " in NMLCorrelation.clsCorrelation.Results");
 }
 
 }  // namespace

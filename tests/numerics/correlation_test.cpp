@@ -19,7 +19,7 @@ TEST(Descriptives, CorrelationsMeansAndSpreadsMatchTheReferenceOfEveryDataSet) {
   for (const std::string set : {"iris", "longley", "savings"}) {
     const nlohmann::json ref = test::FindCase(set + ".json", "simple");
     const std::vector<std::string> names = test::Names(ref.at("x"));
-    const Matrix x = test::LoadColumns(set + ".csv", names);
+    const Matrix x = test::CsvColumns(set + ".csv", names);
     const std::int32_t k = static_cast<std::int32_t>(names.size());
     const double n = x.Rows();
     MatrixOps ops;

@@ -1,65 +1,18 @@
-// Helpers for the numerics tests: the example data sets and their reference
-// values, seeded random matrices and plain products to check relations with.
+// Helpers for the numerics tests: seeded random matrices and plain products
+// to check relations with.
 #pragma once
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <fstream>
 #include <random>
-#include <sstream>
-#include <stdexcept>
-#include <string>
 #include <vector>
 
-#include <nlohmann/json.hpp>
-
 #include "nmlcorrelation/array.h"
+#include "support/test_data.h"
+#include "support/tolerance.h"
 
 namespace nml::test {
-
-inline std::ifstream OpenData(const std::string& file) {
-  std::ifstream in(std::string(NML_TEST_DATA) + "/" + file);
-  if (!in) throw std::runtime_error("cannot open " + file);
-  return in;
-}
-
-/// The named columns of tests/data/<file> (a CSV file whose quoted texts hold
-/// no commas) side by side, rows = cases.
-inline Matrix LoadColumns(const std::string& file, const std::vector<std::string>& names) {
-  std::ifstream in = OpenData(file);
-  std::vector<std::vector<std::string>> rows;
-  for (std::string line; std::getline(in, line);) {
-    std::erase(line, '"');
-    std::erase(line, '\r');
-    std::stringstream cells(line);
-    rows.emplace_back();
-    for (std::string cell; std::getline(cells, cell, ',');) rows.back().push_back(cell);
-  }
-  Matrix m = Array<double>::Matrix(static_cast<std::int32_t>(rows.size() - 1), static_cast<std::int32_t>(names.size()));
-  for (std::int32_t j = 1; j <= m.Cols(); ++j) {
-    const auto at = std::find(rows[0].begin(), rows[0].end(), names[j - 1]);
-    if (at == rows[0].end()) throw std::runtime_error("no column " + names[j - 1] + " in " + file);
-    for (std::int32_t i = 1; i <= m.Rows(); ++i) m(i, j) = std::stod(rows[i].at(at - rows[0].begin()));
-  }
-  return m;
-}
-
-inline nlohmann::json LoadReference(const std::string& file) { return nlohmann::json::parse(OpenData(file)); }
-
-/// The first reference case of the given method ("simple", "multiple", ...).
-inline nlohmann::json FindCase(const std::string& file, const std::string& method) {
-  const nlohmann::json ref = LoadReference(file);
-  for (const auto& c : ref.at("cases"))
-    if (c.at("method") == method) return c;
-  throw std::runtime_error("no " + method + " case in " + file);
-}
-
-inline std::vector<std::string> Names(const nlohmann::json& list) { return list.get<std::vector<std::string>>(); }
-
-inline double RelativeError(double actual, double expected) {
-  return expected == 0.0 ? std::fabs(actual) : std::fabs(actual - expected) / std::fabs(expected);
-}
 
 /// A matrix from its elements listed row by row.
 inline Matrix FromRows(std::int32_t rows, std::int32_t cols, const std::vector<double>& values) {

@@ -18,14 +18,14 @@ namespace nml::report {
 namespace {
 
 using nlohmann::json;
-using testing::Caught;
+using testing::ErrorOf;
 using testing::Cell;
 using testing::CsvColumns;
 using testing::EndsWith;
 using testing::ExpectGrid;
 using testing::FormatAt;
 using testing::Grid;
-using testing::LoadCase;
+using testing::FindCase;
 using testing::Names;
 using testing::Row;
 using testing::UpToSign;
@@ -80,7 +80,7 @@ void AppendSquare(Grid& g, const char* title, const std::vector<std::string>& na
 }
 
 TEST_F(Layouts, MultipleCorrelationWithTwoYVariables) {
-  const json ref = LoadCase("iris.json", "multiple");
+  const json ref = FindCase("iris.json", "multiple");
   auto range = FormatMultipleResults(Analysed(1, "iris.csv", kIrisX, kIrisY, "A2:B151", "C2:D151", false),
                                      Names(kIrisY));
   Grid g = {{"Multiple Correlation Results for:"},
@@ -106,7 +106,7 @@ TEST_F(Layouts, MultipleCorrelationWithTwoYVariables) {
 TEST_F(Layouts, SimpleCorrelationOfThreeVariablesWithDescriptives) {
   // The three variables are the first three of the reference's four, so
   // their statistics are its leading entries.
-  const json ref = LoadCase("iris.json", "simple");
+  const json ref = FindCase("iris.json", "simple");
   const std::vector<std::string> names = {"Sepal.Length", "Sepal.Width", "Petal.Length"};
   auto range = FormatSimpleResults(Analysed(0, "iris.csv", names, {}, "A2:C151", nullptr, true), Names(names));
   Grid g = {{"Pearson Correlation Results for:"}, {"Variable Range = Data!$A$2:$C$151"}, {}};
@@ -126,7 +126,7 @@ TEST_F(Layouts, SimpleCorrelationOfThreeVariablesWithDescriptives) {
 }
 
 TEST_F(Layouts, PartialCorrelationOfTwoVariablesControllingForThree) {
-  const json simple = LoadCase("savings.json", "simple");  // sr, pop15, pop75, dpi, ddpi
+  const json simple = FindCase("savings.json", "simple");  // sr, pop15, pop75, dpi, ddpi
   auto range = FormatPartialResults(Analysed(2, "savings.csv", {"pop15", "pop75", "ddpi"}, {"sr", "dpi"},
                                              "C2:D51,F2:F51", "B2:B51,E2:E51", true),
                                     Names({"sr", "dpi"}));
@@ -208,7 +208,7 @@ void AppendSection(Grid& g, const char* title, const json& ref, const clsCorrela
 }
 
 TEST_F(Layouts, CanonicalWithRawAndStandardisedSections) {
-  const json ref = LoadCase("iris.json", "canonical");
+  const json ref = FindCase("iris.json", "canonical");
   Variant rawCoords, stdCoords;
   auto range = FormatCanonicalResults(
       Analysed(3, "iris.csv", kIrisX, kIrisY, "A2:B151", "C2:D151", true, true, true), Names(kIrisX), Names(kIrisY),
@@ -288,7 +288,7 @@ TEST_F(Layouts, AFailingLayoutReleasesItsWriter) {
   auto sheet = ResultsSheet();
   const long holders = sheet.use_count();
   Variant rawCoords, stdCoords;
-  Error e = Caught([&] { FormatCanonicalResults(in, Names(kIrisX), Names(kIrisY), rawCoords, stdCoords); });
+  Error e = ErrorOf([&] { FormatCanonicalResults(in, Names(kIrisX), Names(kIrisY), rawCoords, stdCoords); });
   EXPECT_EQ(e.Number(), rt::kSubscriptOutOfRange);
   EXPECT_EQ(e.Source().rfind("Line ", 0), 0u);
   EXPECT_TRUE(EndsWith(e.Source(), " in NMLCorrelation.clsCorrelationOutput.OutputMatrix.FormatCanonicalResults"))
@@ -300,7 +300,7 @@ TEST_F(Layouts, AFailingLayoutReleasesItsWriter) {
   // The same with an error inside the frame: the partial header needs a Y range.
   in.method = 2;
   in.yRangeCells = nullptr;
-  e = Caught([&] { FormatPartialResults(in, Names({"p", "q"})); });
+  e = ErrorOf([&] { FormatPartialResults(in, Names({"p", "q"})); });
   EXPECT_EQ(e.Number(), rt::kObjectNotSet);
   EXPECT_TRUE(EndsWith(e.Source(), " in NMLCorrelation.clsCorrelation.FormatPartialResults")) << e.Source();
   EXPECT_EQ(sheet.use_count(), holders);

@@ -1,15 +1,12 @@
 // Shared test support for the report writer and layouts: a fresh host
 // application per test, whole-sheet grid comparison against hand-written
-// expected cells, cell formats, errors, and the example data sets.
+// expected cells, cell formats and the names of the example data sets.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdint>
-#include <fstream>
-#include <functional>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -25,8 +22,14 @@
 #include "nmlcorrelation/array.h"
 #include "nmlcorrelation/error.h"
 #include "nmlcorrelation/variant.h"
+#include "support/error_catch.h"
+#include "support/test_data.h"
 
 namespace nml::report::testing {
+
+using test::CsvColumns;
+using test::ErrorOf;
+using test::FindCase;
 
 /// One expected cell: empty, an exact text, a number within a relative
 /// tolerance, or a number known only up to its sign (canonical results).
@@ -99,48 +102,8 @@ inline host::CellFormat FormatAt(const host::Application& app, const host::Works
   return app.Formats().Get(host::EffectiveFormatId(sheet.Store().FormatId(row, col), sheet.DefaultFormatId()));
 }
 
-/// The error f raises (number 0 and a failure when none).
-inline Error Caught(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const Error& e) {
-    return e;
-  }
-  ADD_FAILURE() << "no error raised";
-  return Error(0, "none");
-}
-
 inline bool EndsWith(const std::string& s, const std::string& tail) {
   return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
-}
-
-/// The named numeric columns of a CSV file with a quoted name row.
-inline Matrix CsvColumns(const std::string& file, const std::vector<std::string>& wanted) {
-  std::ifstream in(std::string(NML_TEST_DATA) + "/" + file);
-  std::vector<std::vector<std::string>> rows;
-  for (std::string line; std::getline(in, line);) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    std::stringstream ss(line);
-    rows.emplace_back();
-    for (std::string f; std::getline(ss, f, ',');) rows.back().push_back(f);
-  }
-  Matrix m = Matrix::Matrix(static_cast<std::int32_t>(rows.size() - 1), static_cast<std::int32_t>(wanted.size()));
-  for (std::size_t j = 0; j < wanted.size(); ++j) {
-    std::size_t k = 0;
-    while (k < rows[0].size() && rows[0][k] != "\"" + wanted[j] + "\"") ++k;
-    for (std::size_t i = 1; i < rows.size(); ++i)
-      m(static_cast<std::int32_t>(i), static_cast<std::int32_t>(j + 1)) = std::stod(rows[i].at(k));
-  }
-  return m;
-}
-
-inline nlohmann::json LoadCase(const std::string& file, const std::string& method) {
-  std::ifstream in(std::string(NML_TEST_DATA) + "/" + file);
-  const nlohmann::json doc = nlohmann::json::parse(in);
-  for (const auto& c : doc["cases"])
-    if (c["method"] == method) return c;
-  ADD_FAILURE() << "no " << method << " case in " << file;
-  return {};
 }
 
 inline Array<std::string> Names(const std::vector<std::string>& names) {

@@ -14,7 +14,7 @@
 namespace nml::report {
 namespace {
 
-using testing::Caught;
+using testing::ErrorOf;
 using testing::EndsWith;
 using testing::ExpectGrid;
 using testing::FormatAt;
@@ -112,6 +112,7 @@ TEST_F(Blocks, DescriptivesShowOnlyTheNamedVariables) {
   EXPECT_EQ(FormatAt(*app, *sheet, 5, 5).numberFormat, "0");
   EXPECT_EQ(FormatAt(*app, *sheet, 7, 4).numberFormat, "0.0000");
   EXPECT_EQ(FormatAt(*app, *sheet, 6, 1).horizontalAlignment, support::TheAddinGlobals().LabelAlignment());
+  EXPECT_EQ(FormatAt(*app, *sheet, 4, 3).numberFormat, "General") << "the heading strip is no data";
 }
 
 TEST_F(Blocks, ExplainedSquaresAndAverages) {
@@ -132,8 +133,15 @@ TEST_F(Blocks, ExplainedSquaresAndAverages) {
               {"T"}, {"Variable", "CV 1", "CV 2"}, {"a", 0.25, 0.01}, {"b", 0.25, 0.04}, {"c", 1.0, 0.09},
               {"Average", 0.5, 0.14 / 3}},
              3, 1e-12);
-  EXPECT_EQ(FormatAt(*app, *ResultsSheet(), 11, 3).numberFormat, "0.0000");
-  EXPECT_TRUE(FormatAt(*app, *ResultsSheet(), 7, 3).bold);
+  auto sheet = ResultsSheet();
+  EXPECT_EQ(FormatAt(*app, *sheet, 11, 3).numberFormat, "0.0000");
+  EXPECT_TRUE(FormatAt(*app, *sheet, 7, 3).bold);
+  // Title and the strip from its first cell; every label down to "Average"
+  // aligned as labels are.
+  EXPECT_TRUE(FormatAt(*app, *sheet, 1, 1).bold && FormatAt(*app, *sheet, 6, 1).bold);
+  EXPECT_TRUE(FormatAt(*app, *sheet, 2, 1).border && FormatAt(*app, *sheet, 7, 1).border);
+  for (std::int32_t r : {3, 4, 5, 10, 11})
+    EXPECT_EQ(FormatAt(*app, *sheet, r, 1).horizontalAlignment, support::TheAddinGlobals().LabelAlignment()) << r;
 }
 
 TEST_F(Blocks, RefusedInputsRaiseBeforeOrWhileWriting) {
@@ -163,6 +171,8 @@ TEST_F(Blocks, RefusedInputsRaiseBeforeOrWhileWriting) {
        rt::kOverflow, "OutputMatrix", Grid{}},
       {"infinite statistic", [&](auto& o) { o.OutputDescriptives(Names({"a", "b"}), bad, bad, bad, bad); },
        rt::kOverflow, "OutputDescriptives", Grid{}},
+      {"infinite mean", [&](auto& o) { o.OutputDescriptives(Names({"a", "b"}), bad, two, two, two); },
+       rt::kOverflow, "OutputDescriptives", Grid{}},
       {"statistics shorter than the names",
        [&](auto& o) { o.OutputDescriptives(Names({"u", "v", "w"}), two, three, three, three); },
        rt::kSubscriptOutOfRange, "OutputDescriptives", std::nullopt},
@@ -172,7 +182,7 @@ TEST_F(Blocks, RefusedInputsRaiseBeforeOrWhileWriting) {
   };
   for (const Case& c : cases) {
     clsCorrelationOutput out;
-    const Error e = Caught([&] { c.call(out); });
+    const Error e = ErrorOf([&] { c.call(out); });
     EXPECT_EQ(e.Number(), c.number) << c.what;
     EXPECT_TRUE(EndsWith(e.Source(), std::string("clsCorrelationOutput.") + c.procedure)) << c.what << e.Source();
     if (!c.written) continue;

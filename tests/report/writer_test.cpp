@@ -9,7 +9,7 @@
 namespace nml::report {
 namespace {
 
-using testing::Caught;
+using testing::ErrorOf;
 using testing::EndsWith;
 using testing::ExpectGrid;
 using testing::FormatAt;
@@ -45,7 +45,7 @@ TEST(WriterSheetSearch, NoResultsSheetAnywhereIsObjectNotSetStampedInitialise) {
   auto app = host::Application::CreateBare();
   support::TheHostLink().Attach(app);
   EnsureSheet(app->Workbooks()->AddAddin("nml2007.xlam"), "Other");
-  const Error e = Caught([] { clsCorrelationOutput out; });
+  const Error e = ErrorOf([] { clsCorrelationOutput out; });
   EXPECT_EQ(e.Number(), rt::kObjectNotSet);
   EXPECT_EQ(e.Description(), "Object variable or With block variable not set");
   EXPECT_EQ(e.Source().rfind("Line ", 0), 0u) << e.Source();
@@ -100,7 +100,7 @@ TEST_F(Writer, HeadersNameTheRangesOfEachMethodInBoldTitleLines) {
   }
   clsCorrelationOutput out;
   out.Method(1);
-  const Error e = Caught([&] { out.OutputHeader("S!$A$1:$A$4", Variant::Missing(), Variant("")); });
+  const Error e = ErrorOf([&] { out.OutputHeader("S!$A$1:$A$4", Variant::Missing(), Variant("")); });
   EXPECT_EQ(e.Number(), rt::kTypeMismatch) << "a three-line header needs a Y range";
   EXPECT_TRUE(EndsWith(e.Source(), " in NMLCorrelation.clsCorrelationOutput.OutputHeader")) << e.Source();
 }
@@ -118,7 +118,7 @@ TEST_F(Writer, CommentsAndBlankLinesMoveTheCursorAndNegativeCountsAreRefused) {
   for (const auto& [procedure, call] : std::vector<std::pair<std::string, std::function<void()>>>{
            {"InsertBlankLines", [&] { out.InsertBlankLines(-2); }},
            {"OutputComment", [&] { out.OutputComment("up", -3); }}}) {
-    const Error e = Caught(call);
+    const Error e = ErrorOf(call);
     EXPECT_EQ(e.Number(), rt::kInvalidCall) << procedure;
     EXPECT_TRUE(EndsWith(e.Source(), "clsCorrelationOutput." + procedure)) << e.Source();
     EXPECT_EQ(out.CurrentRow(), 9);
@@ -145,7 +145,7 @@ TEST_F(Writer, ResultsPastTheLastRowAreAnErrorStampedGetResults) {
   clsCorrelationOutput out;
   for (int i = 0; i < 33; ++i) out.InsertBlankLines(32767);
   ASSERT_GT(out.CurrentRow(), 1048576);
-  const Error e = Caught([&] { out.Results(); });
+  const Error e = ErrorOf([&] { out.Results(); });
   EXPECT_EQ(e.Number(), rt::kApplicationDefined);
   EXPECT_EQ(e.Source().rfind("Line ", 0), 0u) << e.Source();
   EXPECT_TRUE(EndsWith(e.Source(), " in NMLCorrelation.clsCorrelationOutput.GetResults")) << e.Source();

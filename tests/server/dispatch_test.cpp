@@ -240,7 +240,7 @@ TEST_F(Dispatch, RangeTextKeepsCharactersOutsideAscii) {
   // outside the basic plane included: the reference resolves only if the
   // UTF-16 text reaches the host intact.
   TempFolder folder;
-  const fs::path data = folder.path() / "Donn\u00e9es\U0001F4C8.csv";
+  const fs::path data = folder.Path() / "Donn\u00e9es\U0001F4C8.csv";
   WriteFile(data, "a,b\n1,2\n2,1\n3,5\n");
   ASSERT_EQ(NmlHostOpenWorkbook(data.c_str()), S_OK) << NmlServerLastError();
   const auto put = [&](const std::u16string& text) {
@@ -264,7 +264,7 @@ TEST_F(Dispatch, RuntimeErrorsArriveInTheRuntimeFacility) {
   // partial correlation divides by zero, and the runtime's error 11 arrives
   // as 0x800A000B with its text and its trail.
   TempFolder folder;
-  const fs::path data = folder.path() / "determined.csv";
+  const fs::path data = folder.Path() / "determined.csv";
   WriteFile(data, "x,y,z\n0,0,1\n0,0,3\n4,4,2\n4,4,5\n");
   ASSERT_EQ(NmlHostOpenWorkbook(data.c_str()), S_OK) << NmlServerLastError();
   ASSERT_EQ(Put("Method", Of(VT_I4, 2)), S_OK);

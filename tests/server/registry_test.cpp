@@ -56,7 +56,7 @@ std::string OwnSections() {
 class Registry : public ::testing::Test {
  protected:
   TempFolder folder;
-  fs::path file = folder.path() / "conf" / "registry";
+  fs::path file = folder.Path() / "conf" / "registry";
   ScopedEnv env{"NMLCORRELATION_REGISTRY", file.c_str()};
 };
 
@@ -93,7 +93,7 @@ TEST_F(Registry, RoundTripReplacesOnlyItsOwnSectionsAndLeavesNoTemporaryFile) {
 }
 
 TEST_F(Registry, ReplacesTheFileBehindASymbolicLinkKeepingItsPermissions) {
-  const fs::path real = folder.path() / "shared-registry";
+  const fs::path real = folder.Path() / "shared-registry";
   WriteFile(real, "[ProgID\\Other.Server]\n\n");
   ASSERT_EQ(::chmod(real.c_str(), 0600), 0);
   fs::create_directories(file.parent_path());
@@ -111,24 +111,24 @@ TEST_F(Registry, ReplacesTheFileBehindASymbolicLinkKeepingItsPermissions) {
 // the file it names.
 TEST_F(Registry, RefusesWhatIsNotARegularFileAndFollowsDanglingLinks) {
   fs::create_directories(file.parent_path());
-  ASSERT_EQ(::mkfifo((folder.path() / "fifo").c_str(), 0600), 0);
-  fs::create_directory(folder.path() / "dir");
-  for (const fs::path& target : {folder.path() / "fifo", fs::path("/dev/null"), fs::path("/dev/zero"), folder.path() / "dir"}) {
+  ASSERT_EQ(::mkfifo((folder.Path() / "fifo").c_str(), 0600), 0);
+  fs::create_directory(folder.Path() / "dir");
+  for (const fs::path& target : {folder.Path() / "fifo", fs::path("/dev/null"), fs::path("/dev/zero"), folder.Path() / "dir"}) {
     ScopedEnv special{"NMLCORRELATION_REGISTRY", target.c_str()};
     EXPECT_EQ(DllRegisterServer(), SELFREG_E_CLASS) << target;
     EXPECT_NE(std::string(NmlServerLastError()).find("not a regular file"), std::string::npos) << NmlServerLastError();
   }
-  EXPECT_TRUE(fs::is_fifo(folder.path() / "fifo"));
+  EXPECT_TRUE(fs::is_fifo(folder.Path() / "fifo"));
   EXPECT_TRUE(fs::is_character_file("/dev/null"));
 
-  fs::create_symlink(folder.path() / "made-here", file);
+  fs::create_symlink(folder.Path() / "made-here", file);
   ASSERT_EQ(DllRegisterServer(), S_OK) << NmlServerLastError();
   EXPECT_TRUE(fs::is_symlink(file));
-  EXPECT_EQ(ReadFile(folder.path() / "made-here"), OwnSections());
+  EXPECT_EQ(ReadFile(folder.Path() / "made-here"), OwnSections());
 }
 
 TEST_F(Registry, AFolderThatCannotBeMadeFailsAndSaysWhy) {
-  const fs::path blocker = folder.path() / "plain-file";
+  const fs::path blocker = folder.Path() / "plain-file";
   WriteFile(blocker, "x");
   ScopedEnv bad{"NMLCORRELATION_REGISTRY", (blocker / "registry").c_str()};
   EXPECT_EQ(DllRegisterServer(), SELFREG_E_CLASS);

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "server/nmlcorrelation_server.h"
+#include "support/temp_folder.h"
 
 namespace nml::server::testing {
 
@@ -44,19 +45,7 @@ inline VARIANT Value(VARTYPE vt) {
   return v;
 }
 
-/// A temporary folder, removed with everything in it.
-struct TempFolder {
-  TempFolder() {
-    std::string pattern = (fs::temp_directory_path() / "nmlserver-test.XXXXXX").string();
-    path_ = ::mkdtemp(pattern.data());
-  }
-  ~TempFolder() {
-    std::error_code ec;
-    fs::remove_all(path_, ec);
-  }
-  const fs::path& path() const { return path_; }
-  fs::path path_;
-};
+using test::TempFolder;
 
 inline void WriteFile(const fs::path& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
 
