@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "common/checked.h"
 #include "nmlcorrelation/error.h"
 #include "support/error_catch.h"
@@ -20,29 +22,29 @@ void Outer() {
   Trail({"clsCorrelation", "GetResults"}, [] { Middle(); });
 }
 
-TEST(Handlers, TrailBuildsTheWholeRoad) {
-  const Error e = test::ErrorOf(Outer);
-  EXPECT_EQ(e.Number(), rt::kDivisionByZero);
-  EXPECT_EQ(e.Description(), "Division by zero");
-  EXPECT_EQ(e.Source().rfind("Line ", 0), 0u) << e.Source();
-  EXPECT_TRUE(e.Source().ends_with(" in NMLCorrelation.clsCorrelationBO.DoSimpleCorr.Analyse.GetResults"))
-      << e.Source();
-}
-
-TEST(Handlers, StampReplacesAnEarlierSource) {
-  const Error e = test::ErrorOf(
-      [] { Stamp({"clsCorrelationBO", "GetR"}, [] { Raise(rt::kSubscriptOutOfRange, {}, "Line 3 in NMLCorrelation.x.y"); }); });
-  EXPECT_EQ(e.Number(), 9);
-  EXPECT_NE(e.Source().find(" in NMLCorrelation.clsCorrelationBO.GetR"), std::string::npos);
-  EXPECT_EQ(e.Source().find("x.y"), std::string::npos);
-}
-
-TEST(Handlers, TrailStampsAForeignSource) {
-  const Error e =
-      test::ErrorOf([] { Trail({"clsCorrelationOutput", "OutputMatrix"}, [] { Raise(1004, {}, "Microsoft Excel"); }); });
-  EXPECT_EQ(e.Number(), 1004);
-  EXPECT_EQ(e.Source().rfind("Line ", 0), 0u);
-  EXPECT_NE(e.Source().find(" in NMLCorrelation.clsCorrelationOutput.OutputMatrix"), std::string::npos);
+// The trail builds the whole road; a stamp replaces an earlier source, and a
+// trail stamps a foreign one; every source starts with its line.
+TEST(Handlers, SourcesNameTheRoadTaken) {
+  struct Case {
+    std::function<void()> run;
+    std::int32_t number;
+    const char* road;
+  };
+  const Case cases[] = {
+      {Outer, rt::kDivisionByZero, " in NMLCorrelation.clsCorrelationBO.DoSimpleCorr.Analyse.GetResults"},
+      {[] { Stamp({"clsCorrelationBO", "GetR"}, [] { Raise(9, {}, "Line 3 in NMLCorrelation.x.y"); }); }, 9,
+       " in NMLCorrelation.clsCorrelationBO.GetR"},
+      {[] { Trail({"clsCorrelationOutput", "OutputMatrix"}, [] { Raise(1004, {}, "Microsoft Excel"); }); }, 1004,
+       " in NMLCorrelation.clsCorrelationOutput.OutputMatrix"},
+  };
+  for (const Case& c : cases) {
+    const Error e = test::ErrorOf(c.run);
+    EXPECT_EQ(e.Number(), c.number) << c.road;
+    EXPECT_EQ(e.Source().rfind("Line ", 0), 0u) << e.Source();
+    EXPECT_TRUE(e.Source().ends_with(c.road)) << e.Source();
+    EXPECT_EQ(e.Source().find("x.y"), std::string::npos) << e.Source();
+  }
+  EXPECT_EQ(test::ErrorOf(Outer).Description(), "Division by zero");
 }
 
 TEST(Handlers, RangeSetterMapping) {
