@@ -63,26 +63,12 @@ TEST(NumberText, ReadsDecimalNumbersOnly) {
   }
 }
 
-// Sets a locale with a decimal comma for the life of the object.
-class CommaLocale {
- public:
-  CommaLocale() {
-    for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "de_DE", "fr_FR.UTF-8"})
-      if (std::setlocale(LC_ALL, name)) {
-        set_ = true;
-        break;
-      }
-  }
-  ~CommaLocale() { std::setlocale(LC_ALL, "C"); }
-  bool Set() const { return set_; }
-
- private:
-  bool set_ = false;
-};
-
 TEST(NumberText, SameUnderALocaleWithADecimalComma) {
-  CommaLocale locale;
-  if (!locale.Set()) GTEST_SKIP() << "no German or French locale installed (Debian: locales-all)";
+  struct CommaLocale {
+    bool set = std::setlocale(LC_ALL, "de_DE.UTF-8") != nullptr || std::setlocale(LC_ALL, "fr_FR.UTF-8") != nullptr;
+    ~CommaLocale() { std::setlocale(LC_ALL, "C"); }
+  } locale;
+  if (!locale.set) GTEST_SKIP() << "no German or French locale installed (Debian: locales-all)";
   char printed[16];
   std::snprintf(printed, sizeof printed, "%.1f", 1.5);
   ASSERT_STREQ(printed, "1,5") << "the locale does not use a decimal comma";

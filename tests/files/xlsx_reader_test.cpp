@@ -269,18 +269,6 @@ TEST_F(HostileTest, RepeatedSharedStringsAndNumberFormats) {
                   {"xl/styles.xml", "number formats"});
 }
 
-TEST(XlsxNumbers, TooSmallForADoubleReadAsTheValueTheyRoundTo) {
-  auto app = host::Application::Create();
-  const auto book = ReadXlsxBytes(
-      *app, MakeZip(Workbook({{"S", SheetXml("<row r=\"1\"><c r=\"A1\"><v>1e-400</v></c><c r=\"B1\"><v>3e-324</v></c>"
-                                             "<c r=\"C1\"><v>-2.5E-330</v></c></row>")}})),
-      "tiny.xlsx");
-  const host::CellStore& cells = book->SheetList()[0]->Store();
-  EXPECT_EQ(cells.Get(1, 1), Variant(0.0));
-  EXPECT_EQ(cells.Get(1, 2), Variant(4.9406564584124654e-324));  // the smallest subnormal
-  EXPECT_EQ(cells.Get(1, 3), Variant(-0.0));
-}
-
 TEST_F(HostileTest, DecompressionBombs) {
   const InflateLimits small{1 << 20, 3 << 19};  // 1 MiB a part, 1.5 MiB in all
   const std::string bomb = MakeZip(Workbook({{"S", PaddedSheet(8 << 20)}}));
@@ -345,12 +333,14 @@ TEST_F(HostileTest, DamagedEntriesAndImpossibleStructures) {
   ExpectFileError([&] { Read(MakeZip(Workbook(sheets), true)); }, kBadStructure, {"more than 10000 worksheets"});
 }
 
-TEST(HostileRepairs, OverlappingColumnRecordsAndBadSheetNames) {
+// Repaired or rounded: overlapping column records, bad sheet names, numbers too small for a double.
+TEST(HostileRepairs, OverlappingColumnRecordsBadSheetNamesAndTinyNumbers) {
   std::string cols = "<cols><col min=\"1\" max=\"16384\" width=\"9.7109375\"/>";
   for (int i = 0; i < 20000; ++i) cols += "<col min=\"2\" max=\"16384\" width=\"30\"/>";
   const std::string smiley = "\xF0\x9F\x98\x80";
   const Entries sheets{{"Data", std::string("<worksheet xmlns=\"") + kMain + "\">" + cols + "</cols></worksheet>"},
-                       {"data", SheetXml("")},
+                       {"data", SheetXml("<row r=\"1\"><c r=\"A1\"><v>1e-400</v></c><c r=\"B1\"><v>3e-324</v></c>"
+                                         "<c r=\"C1\"><v>-2.5E-330</v></c></row>")},
                        {"a/b:c", SheetXml("")},
                        {"A name much longer than thirty-one characters", SheetXml("")},
                        {"", SheetXml("")},
@@ -359,6 +349,11 @@ TEST(HostileRepairs, OverlappingColumnRecordsAndBadSheetNames) {
   const auto book = ReadXlsxBytes(*app, MakeZip(Workbook(sheets)), "repairs.xlsx");
   EXPECT_EQ(book->SheetList()[0]->ColumnWidth(2), 9.0);  // later records overlapping the first are skipped
   EXPECT_EQ(book->SheetList()[0]->ColumnWidth(16384), 9.0);
+  // Too small for a double: the value they round to.
+  const host::CellStore& tiny = book->SheetList()[1]->Store();
+  EXPECT_EQ(tiny.Get(1, 1), Variant(0.0));
+  EXPECT_EQ(tiny.Get(1, 2), Variant(4.9406564584124654e-324));  // the smallest subnormal
+  EXPECT_EQ(tiny.Get(1, 3), Variant(-0.0));
   std::vector<std::string> names;
   for (const auto& s : book->SheetList()) names.push_back(s->Name());
   // 31 characters counted as the spreadsheet counts them: U+1F600 takes two.

@@ -79,7 +79,7 @@ TEST_F(WorkbookTest, RangeTextResolvesOnTheActiveOrNamedSheet) {
   EXPECT_EQ(data->GetRange(*data->Cells(4, 4), *data->GetRange("B2:C9"))->Address(), "$B$2:$D$9");
 }
 
-TEST_F(WorkbookTest, AddNamesANewSheetBeforeTheActiveOneAndMoveAfterTheLastPlacesItLast) {
+TEST_F(WorkbookTest, AddNamesANewSheetBeforeTheActiveOneAndMoveReordersSheets) {
   book->AppendSheet("Sheet3");
   auto added = app->Worksheets()->Add();
   EXPECT_EQ(added->Name(), "Sheet4");  // Sheet3 is taken
@@ -89,17 +89,14 @@ TEST_F(WorkbookTest, AddNamesANewSheetBeforeTheActiveOneAndMoveAfterTheLastPlace
   added->Move(book->Worksheets()->Item(book->Worksheets()->Count()));
   EXPECT_EQ(Names(), (std::vector<std::string>{"Data", "Sheet3", "Sheet4"}));
   EXPECT_EQ(app->Worksheets()->Item(3), added);
-}
-
-TEST_F(WorkbookTest, MoveReordersWithinTheWorkbookOnly) {
-  auto b = book->AppendSheet("B");
+  // Move reorders within the workbook only.
   auto c = book->AppendSheet("C");
   c->Move(data);
-  EXPECT_EQ(Names(), (std::vector<std::string>{"Data", "C", "B"}));
-  data->Move(b);
-  EXPECT_EQ(Names(), (std::vector<std::string>{"C", "B", "Data"}));
+  EXPECT_EQ(Names(), (std::vector<std::string>{"Data", "C", "Sheet3", "Sheet4"}));
+  data->Move(added);
+  EXPECT_EQ(Names(), (std::vector<std::string>{"C", "Sheet3", "Sheet4", "Data"}));
   c->Move(c);
-  EXPECT_EQ(Names(), (std::vector<std::string>{"C", "B", "Data"}));
+  EXPECT_EQ(Names(), (std::vector<std::string>{"C", "Sheet3", "Sheet4", "Data"}));
   auto other = app->Workbooks()->Add("Other");
   EXPECT_NML_ERROR(c->Move(other->SheetList().front()), 1004);
   EXPECT_NML_ERROR(c->Move(nullptr), 91);
