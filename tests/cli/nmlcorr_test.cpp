@@ -262,17 +262,12 @@ TEST_F(Nmlcorr_, TerminalOutputFitsItsWidth) {
   // Twelve variables of long names: the matrices go in blocks of at most 80
   // columns, each with the row names.
   std::string wide;
-  for (int c = 0; c < 12; ++c) {
-    wide += c ? ",variable_" : "variable_";
-    wide += static_cast<char>('a' + c);
-  }
-  for (int r = 1; r <= 6; ++r)
+  for (int r = 0; r <= 6; ++r)
     for (int c = 0; c < 12; ++c) {
-      wide += c ? "," : "\n";
-      wide += std::to_string((r * (c + 3)) % 7 + r * c);
+      wide += c ? "," : (r ? "\n" : "");
+      wide += r ? std::to_string((r * (c + 3)) % 7 + r * c) : std::string("variable_") + static_cast<char>('a' + c);
     }
-  wide += "\n";
-  WriteFile(dir / "wide.csv", wide);
+  WriteFile(dir / "wide.csv", wide + "\n");
   const auto r = Nmlcorr("wide.csv -x A:L --headers", dir);
   ASSERT_EQ(r.status, 0) << r.out;
   std::size_t longest = 0, rowNames = 0, pos = 0;

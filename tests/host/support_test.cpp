@@ -72,7 +72,7 @@ TEST_F(SupportTest, PrepareOutputChecksGridAndExistingData) {
   EXPECT_NML_ERROR(TheRangeChecker().PrepareOutput(none, 2, 5, kVFalse), 91);
 }
 
-TEST_F(SupportTest, ChartMakerReadsBackTheDefaultSizeAndHangsTheChartFromTheAnchorCell) {
+TEST_F(SupportTest, ChartMakerHangsTheChartFromTheAnchorCellOrRaisesForIncompleteOrBadCharts) {
   auto other = book->AppendSheet("Charts");
   ChartMaker maker;
   maker.Anchor = other->GetRange("F2:H9");
@@ -89,10 +89,9 @@ TEST_F(SupportTest, ChartMakerReadsBackTheDefaultSizeAndHangsTheChartFromTheAnch
   EXPECT_EQ(other->Charts().front().anchor->Address(), "$F$2");
   EXPECT_EQ(other->Charts().front().height, 150);
   EXPECT_EQ(other->Charts().back().width, 170);
-}
 
-TEST_F(SupportTest, ChartMakerRaisesForIncompleteOrBadCharts) {
-  ChartMaker maker;
+  // Incomplete or bad charts raise and add nothing.
+  maker = ChartMaker{};
   maker.FirstSeries = data->GetRange("A1:A5");
   maker.SecondSeries = data->GetRange("B1:B5");
   EXPECT_NML_ERROR(maker.Build(), ComponentError(kChartIncomplete));  // no anchor
