@@ -33,14 +33,6 @@ class XlsxFixture : public ::testing::Test {
     const std::string* f = s->Store().Formula(r, c);
     return f ? *f : std::string("<none>");
   }
-  static host::CellFormat Styled(bool bold, bool border, std::int32_t fill, std::int32_t align) {
-    host::CellFormat f;
-    f.bold = bold;
-    f.border = border;
-    f.fillColorIndex = fill;
-    f.horizontalAlignment = align;
-    return f;
-  }
   std::shared_ptr<host::Application> app_ = host::Application::Create();
 };
 
@@ -87,8 +79,10 @@ TEST_F(XlsxFixture, HandmadeNumberFormatsStylesAndColumnWidths) {
   const auto s = Open("handmade.xlsx")->SheetList()[0];
   EXPECT_EQ(FormatAt(s, 2, 1).numberFormat, "0.000");
   EXPECT_EQ(FormatAt(s, 3, 1).numberFormat, "0.00%");
-  EXPECT_EQ(FormatAt(s, 1, 2), Styled(true, true, 36, host::kAlignCenter));  // FFFF99 is palette colour 36
-  EXPECT_EQ(FormatAt(s, 4, 5), Styled(false, false, 15, host::kAlignLeft));  // indexed 22 is palette colour 15
+  // FFFF99 is palette colour 36, indexed 22 palette colour 15.
+  EXPECT_EQ(FormatAt(s, 1, 2),
+            (host::CellFormat{.bold = true, .border = true, .fillColorIndex = 36, .horizontalAlignment = host::kAlignCenter}));
+  EXPECT_EQ(FormatAt(s, 4, 5), (host::CellFormat{.fillColorIndex = 15, .horizontalAlignment = host::kAlignLeft}));
   EXPECT_EQ(s->Store().FormatId(1, 1), 0u);
   // Widths as shown: the file's widths include 5 pixels of margins, digits are 7 pixels.
   EXPECT_EQ(s->ColumnWidth(1), 19.71);  // 20.5 in the file: 143 pixels
@@ -121,7 +115,8 @@ TEST_F(XlsxFixture, WhatOpenpyxlAndLibreOfficeWrite) {
     EXPECT_EQ(second->Store().Get(2, 1), cachedResult) << file;
   }
   const auto s = app_->Workbooks()->Item("openpyxl.xlsx")->SheetList()[0];
-  EXPECT_EQ(FormatAt(s, 1, 1), Styled(true, true, 15, host::kAlignRight));
+  EXPECT_EQ(FormatAt(s, 1, 1),
+            (host::CellFormat{.bold = true, .border = true, .fillColorIndex = 15, .horizontalAlignment = host::kAlignRight}));
   EXPECT_EQ(s->ColumnWidth(1), 14.29);  // openpyxl stores 15, which shows as 14.29
 }
 

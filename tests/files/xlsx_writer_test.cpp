@@ -135,19 +135,15 @@ TEST_F(WriterTest, StylesAndAWholeSheetFormatSurviveARoundTrip) {
     EXPECT_EQ(report->Store().Get(r, c), v) << "row " << r << " column " << c;
     EXPECT_EQ(ReadFormat(report, r, c), app_->Formats().Get(id)) << "row " << r << " column " << c;
   });
-  host::CellFormat heading;
-  heading.bold = heading.border = true;
-  heading.fillColorIndex = 15;
-  heading.horizontalAlignment = host::kAlignCenter;
-  EXPECT_EQ(ReadFormat(report, 1, 2), heading);
+  EXPECT_EQ(ReadFormat(report, 1, 2),
+            (host::CellFormat{.bold = true, .border = true, .fillColorIndex = 15, .horizontalAlignment = host::kAlignCenter}));
   EXPECT_EQ(ReadFormat(report, 3, 3).numberFormat, "0.0000");
 
   const auto data = back->SheetList()[0];
   auto shown = [&](int r, int c) {
     return readApp_->Formats().Get(host::EffectiveFormatId(data->Store().FormatId(r, c), data->DefaultFormatId()));
   };
-  host::CellFormat yellow;
-  yellow.fillColorIndex = 19;
+  host::CellFormat yellow{.fillColorIndex = 19};
   EXPECT_EQ(shown(1, 1), yellow);
   EXPECT_EQ(shown(1, 2), host::CellFormat{});
   EXPECT_EQ(shown(500, 300), yellow);  // never written, yet formatted

@@ -81,11 +81,8 @@ TEST_F(RangeTest, FormattingPropertiesAndTheirChecks) {
   r->SetNumberFormat("0.00");
   r->SetHorizontalAlignment(kAlignRight);
   r->SetBorder(true);
-  CellFormat expected;
-  expected.fillColorIndex = 6;
-  expected.numberFormat = "0.00";
-  expected.horizontalAlignment = kAlignRight;
-  expected.border = true;
+  const CellFormat expected{
+      .border = true, .fillColorIndex = 6, .horizontalAlignment = kAlignRight, .numberFormat = "0.00"};
   EXPECT_EQ(data->FormatAt(3, 3), expected);
   EXPECT_EQ(data->FormatAt(4, 3), CellFormat{});
   EXPECT_NML_ERROR(r->SetInteriorColorIndex(57), 1004);

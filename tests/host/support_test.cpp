@@ -110,10 +110,7 @@ TEST_F(SupportTest, CellWriterStylesHeaderStripsAndDataBlocks) {
   CellWriter w;
   w.StyleHeaderStrip(*data->GetRange("E4:H4"), kVFalse);
   w.StyleHeaderStrip(*data->GetRange("E4:E8"), kVTrue);  // a column of row labels
-  host::CellFormat heading;
-  heading.bold = heading.border = true;
-  heading.fillColorIndex = 15;
-  heading.horizontalAlignment = host::kAlignCenter;
+  host::CellFormat heading{.bold = true, .border = true, .fillColorIndex = 15, .horizontalAlignment = host::kAlignCenter};
   EXPECT_EQ(data->FormatAt(4, 7), heading);
   heading.horizontalAlignment = host::kAlignLeft;
   EXPECT_EQ(data->FormatAt(6, 5), heading);
