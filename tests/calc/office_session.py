@@ -32,10 +32,7 @@ class OfficeSession:
         self.oxt = os.path.abspath(oxt)
         self.timings = timings
         self.log_path = log
-        self.proc = None
-        self.tmp = None
-        self.ctx = None
-        self.desktop = None
+        self.proc = self.tmp = self.ctx = self.desktop = None
 
     # -- life cycle -------------------------------------------------------
     def __enter__(self):
@@ -131,14 +128,8 @@ class OfficeSession:
     # -- helpers ----------------------------------------------------------
     @staticmethod
     def props(**kw):
-        import uno
         from com.sun.star.beans import PropertyValue
-        out = []
-        for k, v in kw.items():
-            p = PropertyValue()
-            p.Name, p.Value = k, v
-            out.append(p)
-        return tuple(out)
+        return tuple(PropertyValue(k, 0, v, 0) for k, v in kw.items())
 
     def new_calc(self, hidden=True):
         return self.desktop.loadComponentFromURL("private:factory/scalc", "_blank", 0, self.props(Hidden=hidden))
@@ -154,7 +145,7 @@ def load_csv(doc, sheet_name, path):
     import csv
     with open(path, newline="") as f:
         rows = list(csv.reader(f))
-    data = [tuple(rows[0])] + [tuple(float(v) if _is_number(v) else v for v in r) for r in rows[1:]]
+    data = [tuple(rows[0])] + [tuple(_cell(v) for v in r) for r in rows[1:]]
     sheets = doc.Sheets
     if not sheets.hasByName(sheet_name):
         sheets.insertNewByName(sheet_name, sheets.Count)
@@ -164,9 +155,9 @@ def load_csv(doc, sheet_name, path):
     return rows[0], len(data)
 
 
-def _is_number(v):
+def _cell(text):
+    """The number the text reads as, or the text."""
     try:
-        float(v)
-        return True
+        return float(text)
     except ValueError:
-        return False
+        return text

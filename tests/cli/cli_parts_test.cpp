@@ -9,10 +9,8 @@
 namespace nml::cli {
 namespace {
 
-Options Parse(std::vector<std::string> args) { return ParseOptions(args); }
-
 TEST(Options, DialogSettings) {
-  auto o = Parse({"data.xlsx", "-m", "canonical", "-x", "A1:B9", "--y-range=C1:D9", "--headers", "--standardized",
+  auto o = ParseOptions({"data.xlsx", "-m", "canonical", "-x", "A1:B9", "--y-range=C1:D9", "--headers", "--standardized",
                   "--plots", "-o", "out.xlsx", "--overwrite", "-q"});
   EXPECT_EQ(o.data, "data.xlsx");
   EXPECT_EQ(o.method, 3);
@@ -21,7 +19,7 @@ TEST(Options, DialogSettings) {
   EXPECT_TRUE(o.headers && o.standardised && o.plots && o.overwrite && o.quiet);
   EXPECT_FALSE(o.raw || o.descriptives);
   EXPECT_EQ(o.output, "out.xlsx");
-  EXPECT_EQ(Parse({"d.csv", "-x", "A1:B3", "--method", "Partial"}).method, 2);
+  EXPECT_EQ(ParseOptions({"d.csv", "-x", "A1:B3", "--method", "Partial"}).method, 2);
 }
 
 TEST(Options, UsageErrors) {

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "support/temp_folder.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -46,6 +48,19 @@ void WriteFile(const fs::path& path, const std::string& text) {
 
 bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
+// A command line and texts its output must hold.
+struct Case {
+  const char* args;
+  std::vector<std::string> expected;
+};
+
+std::vector<std::string> Listing(const fs::path& dir) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(dir)) names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
 // Nine cases, five of them with a missing value written in a different way;
 // the four complete ones give r(Age, Cholesterol) = 0.8, r(Age, Score) = 0.6
 // and r(Cholesterol, Score) = 0 (worked out by hand and with numpy).
@@ -55,79 +70,49 @@ constexpr const char* kSurvey =
 
 class Nmlcorr_ : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir = fs::temp_directory_path() / ("nmlcorr-test-" + std::to_string(::getpid()) + "-" +
-                                       ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-    fs::copy_file(fs::path(NML_TEST_DATA) / "savings.csv", dir / "savings.csv");
-  }
-  void TearDown() override { fs::remove_all(dir); }
-  fs::path dir;
+  void SetUp() override { fs::copy_file(fs::path(NML_TEST_DATA) / "savings.csv", dir / "savings.csv"); }
+  const nml::test::TempFolder folder;
+  const fs::path& dir = folder.Path();
 };
 
-TEST_F(Nmlcorr_, BundledExampleWritesItsReport) {
-  const auto r = Nmlcorr("-q", dir);
-  EXPECT_EQ(r.status, 0) << r.out;
-  EXPECT_TRUE(r.out.empty()) << r.out;
+TEST_F(Nmlcorr_, PrintsTheReportAndWritesItsWorkbook) {
+  const auto r = Nmlcorr("savings.csv -x B1:F51 --headers", dir);
+  ASSERT_EQ(r.status, 0) << r.out;
+  EXPECT_TRUE(Has(r.out, "Pearson Correlation Results for:")) << r.out;
+  EXPECT_TRUE(Has(r.out, "Variable Range = savings!$B$1:$F$51"));
+  // r(sr, pop15) = -0.45553808647385385 shows with four decimals.
+  EXPECT_TRUE(Has(r.out, "-0.4555"));
+  fs::remove(dir / "savings-report.xlsx");
+  // The bundled example, quietly.
+  const auto quiet = Nmlcorr("-q", dir);
+  EXPECT_EQ(quiet.status, 0) << quiet.out;
+  EXPECT_TRUE(quiet.out.empty()) << quiet.out;
   ASSERT_TRUE(fs::exists(dir / "savings-report.xlsx"));
   EXPECT_GT(fs::file_size(dir / "savings-report.xlsx"), 5000u);
 }
 
-TEST_F(Nmlcorr_, PrintsTheReport) {
-  const auto r = Nmlcorr("savings.csv -x B1:F51 --headers", dir);
-  ASSERT_EQ(r.status, 0) << r.out;
-  EXPECT_NE(r.out.find("Pearson Correlation Results for:"), std::string::npos);
-  EXPECT_NE(r.out.find("Variable Range = savings!$B$1:$F$51"), std::string::npos);
-  // r(sr, pop15) = -0.45553808647385385 shows with four decimals.
-  EXPECT_NE(r.out.find("-0.4555"), std::string::npos) << r.out;
-  EXPECT_TRUE(fs::exists(dir / "savings-report.xlsx"));
-}
-
-TEST_F(Nmlcorr_, UsageErrorsExitTwo) {
-  for (const char* args : {"savings.csv", "savings.csv -x A1:B3 --bogus", "savings.csv -x A1:B3 -m nothing",
-                           "savings.csv -x"}) {
+// Command lines refused before anything is read: exit status 2, a message,
+// and the input file never written.
+TEST_F(Nmlcorr_, RefusedCommandLinesExitTwoAndNeverWriteTheInput) {
+  const auto before = fs::file_size(dir / "savings.csv");
+  for (const auto& [args, expected] : std::vector<std::pair<const char*, const char*>>{
+           {"savings.csv -x A1:B3 --bogus", "usage: nmlcorr [DATA] [options]"},
+           {"savings.csv -x B1:F51 -o ./savings.csv", "is the input file"},
+           {"savings.csv -x B1:F51 -o savings.txt", "must end in .xlsx"}}) {
     const auto r = Nmlcorr(args, dir);
     EXPECT_EQ(r.status, 2) << args << "\n" << r.out;
     EXPECT_EQ(r.out.rfind("nmlcorr: ", 0), 0u) << r.out;
-    EXPECT_NE(r.out.find("usage: nmlcorr [DATA] [options]"), std::string::npos);
+    EXPECT_TRUE(Has(r.out, expected)) << args << ": " << expected << "\n" << r.out;
   }
+  EXPECT_EQ(fs::file_size(dir / "savings.csv"), before);
+  EXPECT_FALSE(fs::exists(dir / "savings.txt"));
   EXPECT_EQ(Nmlcorr("--help", dir).status, 0);
   EXPECT_NE(Nmlcorr("--version", dir).out.find("nmlcorr "), std::string::npos);
 }
 
-TEST_F(Nmlcorr_, ComponentErrorsAreReadable) {
-  const auto r = Nmlcorr("savings.csv --headers -m multiple -x C1:F51 -y B1:B50", dir);
-  EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.out.find("nmlcorr: error 5028: the X and Y ranges have different numbers of rows"), std::string::npos)
-      << r.out;
-  EXPECT_NE(r.out.find("source: Line "), std::string::npos) << r.out;
-  EXPECT_NE(r.out.find(" in NMLCorrelation.clsCorrelation.Results"), std::string::npos) << r.out;
-  EXPECT_FALSE(fs::exists(dir / "savings-report.xlsx"));
-
-  const auto text = Nmlcorr("savings.csv -x A1:C51", dir);  // column A holds country names
-  EXPECT_EQ(text.status, 1);
-  EXPECT_NE(text.out.find("error 6001: "), std::string::npos) << text.out;
-  EXPECT_NE(text.out.find("$A$1"), std::string::npos) << text.out;
-}
-
-TEST_F(Nmlcorr_, NeverWritesTheInputFile) {
-  const auto before = fs::file_size(dir / "savings.csv");
-  for (const char* args : {"savings.csv -x B1:F51 -o ./savings.csv", "savings.csv -x B1:F51 -o savings.txt"}) {
-    const auto r = Nmlcorr(args, dir);
-    EXPECT_EQ(r.status, 2) << r.out;
-    EXPECT_TRUE(Has(r.out, "is the input file") || Has(r.out, "must end in .xlsx")) << r.out;
-  }
-  EXPECT_EQ(fs::file_size(dir / "savings.csv"), before);
-  EXPECT_FALSE(fs::exists(dir / "savings.txt"));
-}
-
 TEST_F(Nmlcorr_, ListwiseDeletionAnalysesTheCompleteCases) {
   WriteFile(dir / "d.csv", kSurvey);
-  struct Case {
-    const char* args;
-    std::vector<std::string> expected;
-  } cases[] = {
+  const Case cases[] = {
       {"d.csv -x A:C --headers --missing listwise",
        {"nmlcorr: used 4 of 9 cases; 5 had missing values", "Variable Range = d (complete cases)!$A$1:$C$5",
         "Age (years)                      1.0000                      0.8000  0.6000"}},
@@ -146,14 +131,21 @@ TEST_F(Nmlcorr_, ListwiseDeletionAnalysesTheCompleteCases) {
   }
 }
 
-TEST_F(Nmlcorr_, DataProblemsAreNamed) {
+// Runs that fail: exit status 1, a numbered error naming the problem (and a
+// hint where one helps), no file written and an existing output left alone.
+TEST_F(Nmlcorr_, DataProblemsAreNamedAndWriteNothing) {
   WriteFile(dir / "d.csv", kSurvey);
   WriteFile(dir / "t.csv", "a,b\n1,2\n2,x\n3,5\n4,.\n");
   WriteFile(dir / "semi.csv", "a;b\n1;2\n3;4\n5;7\n");
-  struct Case {
-    const char* args;
-    std::vector<std::string> expected;
-  } cases[] = {
+  WriteFile(dir / "broken.xlsx", "this is not a zip archive");
+  WriteFile(dir / "out.xlsx", "previous");
+  ASSERT_EQ(Nmlcorr("d.csv -x A:C --headers --missing listwise -q -o two.xlsx", dir).status, 0);
+  const Case cases[] = {
+      {"savings.csv --headers -m multiple -x C1:F51 -y B1:B50",
+       {"nmlcorr: error 5028: the X and Y ranges have different numbers of rows", "source: Line ",
+        " in NMLCorrelation.clsCorrelation.Results"}},
+      {"savings.csv -x A1:C51", {"error 6001: ", "$A$1"}},              // column A holds country names
+      {"savings.csv --headers -x B1:B51 -o out.xlsx", {"error 5049"}},  // one column
       {"d.csv -x A:C --headers",
        {"error 6001: 'd'!$A$3 holds text, not a number",
         "  hint: the ranges hold 5 missing cells; --missing listwise leaves out the cases with missing values (5)\n"
@@ -173,22 +165,28 @@ TEST_F(Nmlcorr_, DataProblemsAreNamed) {
       {"semi.csv -x A1:B4 --headers", {"hint: the file separates its fields with ';'"}},
       {"d.csv -x C2:C5,A2:A5 -o nodir/out.xlsx",
        {"error 6140: cannot write nodir/out.xlsx: its folder does not exist", "hint: the folder /", "/nodir does not exist"}},
+      {"two.xlsx -x \"d!B1:B5,'d (complete cases)'!A1:A5\" --headers -q -o x.xlsx",
+       {"error 5010", "hint: the areas of one range must lie on one sheet"}},
+      {"broken.xlsx -x A1:B3", {"broken.xlsx"}},
+      {"nothere.csv -x A1:B3", {"nothere.csv"}},
   };
+  const auto files = Listing(dir);
   for (const Case& c : cases) {
     const auto r = Nmlcorr(c.args, dir);
     EXPECT_EQ(r.status, 1) << c.args << "\n" << r.out;
     for (const std::string& e : c.expected) EXPECT_TRUE(Has(r.out, e)) << c.args << ": " << e << "\n" << r.out;
-    EXPECT_FALSE(fs::exists(dir / "d-report.xlsx")) << c.args;
+    EXPECT_FALSE(Has(r.out, "internal error")) << c.args << "\n" << r.out;
+    EXPECT_EQ(Listing(dir), files) << c.args;
   }
-}
+  std::ifstream previous(dir / "out.xlsx");
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(previous), {}), "previous");
 
-TEST_F(Nmlcorr_, AreasOfOneRangeOnTwoSheets) {
-  WriteFile(dir / "d.csv", kSurvey);
-  ASSERT_EQ(Nmlcorr("d.csv -x A:C --headers --missing listwise -q -o two.xlsx", dir).status, 0);
-  const auto r = Nmlcorr("two.xlsx -x \"d!B1:B5,'d (complete cases)'!A1:A5\" --headers -q -o x.xlsx", dir);
-  EXPECT_EQ(r.status, 1);
-  EXPECT_TRUE(Has(r.out, "error 5010")) << r.out;
-  EXPECT_TRUE(Has(r.out, "hint: the areas of one range must lie on one sheet")) << r.out;
+  const auto ok = Nmlcorr("savings.csv --headers -x B1:C51 -q -o out.xlsx", dir);
+  EXPECT_EQ(ok.status, 0) << ok.out;
+  EXPECT_GT(fs::file_size(dir / "out.xlsx"), 1000u);
+  // The writer's temporary file is a hidden ".out.xlsx.XXXXXX" beside the output.
+  for (const auto& entry : fs::directory_iterator(dir))
+    EXPECT_NE(entry.path().filename().string().front(), '.') << entry.path();
 }
 
 TEST_F(Nmlcorr_, TheWorkbookIsWrittenBeforeTheReportIsPrinted) {
@@ -264,17 +262,12 @@ TEST_F(Nmlcorr_, TerminalOutputFitsItsWidth) {
   // Twelve variables of long names: the matrices go in blocks of at most 80
   // columns, each with the row names.
   std::string wide;
-  for (int c = 0; c < 12; ++c) {
-    wide += c ? ",variable_" : "variable_";
-    wide += static_cast<char>('a' + c);
-  }
-  for (int r = 1; r <= 6; ++r)
+  for (int r = 0; r <= 6; ++r)
     for (int c = 0; c < 12; ++c) {
-      wide += c ? "," : "\n";
-      wide += std::to_string((r * (c + 3)) % 7 + r * c);
+      wide += c ? "," : (r ? "\n" : "");
+      wide += r ? std::to_string((r * (c + 3)) % 7 + r * c) : std::string("variable_") + static_cast<char>('a' + c);
     }
-  wide += "\n";
-  WriteFile(dir / "wide.csv", wide);
+  WriteFile(dir / "wide.csv", wide + "\n");
   const auto r = Nmlcorr("wide.csv -x A:L --headers", dir);
   ASSERT_EQ(r.status, 0) << r.out;
   std::size_t longest = 0, rowNames = 0, pos = 0;
@@ -291,41 +284,6 @@ TEST_F(Nmlcorr_, TerminalOutputFitsItsWidth) {
       << scores.out;
   const auto printed = Nmlcorr("savings.csv -m canonical -x C1:D51 -y B1:B51,E1:F51 --headers --raw --print-scores", dir);
   EXPECT_TRUE(Has(printed.out, "Case      CVS1 1")) << printed.out;
-}
-
-TEST_F(Nmlcorr_, FailedRunLeavesAnExistingOutputAlone) {
-  {
-    std::ofstream f(dir / "out.xlsx");
-    f << "previous";
-  }
-  const auto r = Nmlcorr("savings.csv --headers -x B1:B51 -o out.xlsx", dir);  // one column: 5049
-  EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.out.find("error 5049"), std::string::npos) << r.out;
-  std::ifstream f(dir / "out.xlsx");
-  std::string content;
-  std::getline(f, content);
-  EXPECT_EQ(content, "previous");
-
-  const auto ok = Nmlcorr("savings.csv --headers -x B1:C51 -q -o out.xlsx", dir);
-  EXPECT_EQ(ok.status, 0) << ok.out;
-  EXPECT_GT(fs::file_size(dir / "out.xlsx"), 1000u);
-  // The writer's temporary file is a hidden ".out.xlsx.XXXXXX" beside the output.
-  for (const auto& entry : fs::directory_iterator(dir))
-    EXPECT_NE(entry.path().filename().string().front(), '.') << entry.path();
-}
-
-TEST_F(Nmlcorr_, BrokenInputFilesGetAClearError) {
-  {
-    std::ofstream f(dir / "broken.xlsx");
-    f << "this is not a zip archive";
-  }
-  const auto r = Nmlcorr("broken.xlsx -x A1:B3", dir);
-  EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.out.find("internal error"), std::string::npos) << r.out;
-  EXPECT_NE(r.out.find("broken.xlsx"), std::string::npos) << r.out;
-  const auto missing = Nmlcorr("nothere.csv -x A1:B3", dir);
-  EXPECT_EQ(missing.status, 1);
-  EXPECT_NE(missing.out.find("nothere.csv"), std::string::npos) << missing.out;
 }
 
 }  // namespace

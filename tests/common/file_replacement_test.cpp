@@ -7,38 +7,34 @@
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 #include <string>
 
 #include "common/file_replacement.h"
+#include "support/temp_folder.h"
 
 namespace nml::testing {
 namespace {
 
 namespace fs = std::filesystem;
+using nml::test::TempFolder;
 
 class FileReplacementTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("nml-replace-" + std::to_string(::getpid()));
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-    target_ = (dir_ / "registry.txt").string();
     std::ofstream(target_) << "old";
     ::chmod(target_.c_str(), 0640);
   }
-  void TearDown() override { fs::remove_all(dir_); }
 
   std::string Content() const {
     std::ifstream in(target_);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
+    return {std::istreambuf_iterator<char>(in), {}};
   }
   std::size_t Entries() const { return static_cast<std::size_t>(std::distance(fs::directory_iterator(dir_), {})); }
 
-  fs::path dir_;
-  std::string target_;
+  const TempFolder folder_;
+  const fs::path& dir_ = folder_.Path();
+  const std::string target_ = (dir_ / "registry.txt").string();
 };
 
 TEST_F(FileReplacementTest, CommitReplacesTheWholeFileAndKeepsItsMode) {

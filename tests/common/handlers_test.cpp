@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "common/checked.h"
 #include "nmlcorrelation/error.h"
+#include "support/error_catch.h"
 
 namespace nml {
 namespace {
@@ -19,51 +22,37 @@ void Outer() {
   Trail({"clsCorrelation", "GetResults"}, [] { Middle(); });
 }
 
-TEST(Handlers, TrailBuildsTheWholeRoad) {
-  try {
-    Outer();
-    FAIL() << "no error";
-  } catch (const Error& e) {
-    EXPECT_EQ(e.Number(), rt::kDivisionByZero);
-    EXPECT_EQ(e.Description(), "Division by zero");
+// The trail builds the whole road; a stamp replaces an earlier source, and a
+// trail stamps a foreign one; every source starts with its line.
+TEST(Handlers, SourcesNameTheRoadTaken) {
+  struct Case {
+    std::function<void()> run;
+    std::int32_t number;
+    const char* road;
+  };
+  const Case cases[] = {
+      {Outer, rt::kDivisionByZero, " in NMLCorrelation.clsCorrelationBO.DoSimpleCorr.Analyse.GetResults"},
+      {[] { Stamp({"clsCorrelationBO", "GetR"}, [] { Raise(9, {}, "Line 3 in NMLCorrelation.x.y"); }); }, 9,
+       " in NMLCorrelation.clsCorrelationBO.GetR"},
+      {[] { Trail({"clsCorrelationOutput", "OutputMatrix"}, [] { Raise(1004, {}, "Microsoft Excel"); }); }, 1004,
+       " in NMLCorrelation.clsCorrelationOutput.OutputMatrix"},
+  };
+  for (const Case& c : cases) {
+    const Error e = test::ErrorOf(c.run);
+    EXPECT_EQ(e.Number(), c.number) << c.road;
     EXPECT_EQ(e.Source().rfind("Line ", 0), 0u) << e.Source();
-    const std::string tail = " in NMLCorrelation.clsCorrelationBO.DoSimpleCorr.Analyse.GetResults";
-    ASSERT_GE(e.Source().size(), tail.size());
-    EXPECT_EQ(e.Source().substr(e.Source().size() - tail.size()), tail) << e.Source();
+    EXPECT_TRUE(e.Source().ends_with(c.road)) << e.Source();
+    EXPECT_EQ(e.Source().find("x.y"), std::string::npos) << e.Source();
   }
-}
-
-TEST(Handlers, StampReplacesAnEarlierSource) {
-  try {
-    Stamp({"clsCorrelationBO", "GetR"}, [] { Raise(rt::kSubscriptOutOfRange, {}, "Line 3 in NMLCorrelation.x.y"); });
-    FAIL();
-  } catch (const Error& e) {
-    EXPECT_EQ(e.Number(), 9);
-    EXPECT_NE(e.Source().find(" in NMLCorrelation.clsCorrelationBO.GetR"), std::string::npos);
-    EXPECT_EQ(e.Source().find("x.y"), std::string::npos);
-  }
-}
-
-TEST(Handlers, TrailStampsAForeignSource) {
-  try {
-    Trail({"clsCorrelationOutput", "OutputMatrix"}, [] { Raise(1004, {}, "Microsoft Excel"); });
-    FAIL();
-  } catch (const Error& e) {
-    EXPECT_EQ(e.Number(), 1004);
-    EXPECT_EQ(e.Source().rfind("Line ", 0), 0u);
-    EXPECT_NE(e.Source().find(" in NMLCorrelation.clsCorrelationOutput.OutputMatrix"), std::string::npos);
-  }
+  EXPECT_EQ(test::ErrorOf(Outer).Description(), "Division by zero");
 }
 
 TEST(Handlers, RangeSetterMapping) {
   auto run = [](std::int32_t thrown) -> std::int32_t {
-    try {
-      MapRangeSetterError(5010, [&] { Raise(thrown, "some text", "Line 1 in somewhere"); });
-    } catch (const Error& e) {
-      EXPECT_TRUE(e.Source().empty());
-      return e.Number();
-    }
-    return 0;
+    const Error e =
+        test::ErrorOf([&] { MapRangeSetterError(5010, [&] { Raise(thrown, "some text", "Line 1 in somewhere"); }); });
+    EXPECT_TRUE(e.Source().empty());
+    return e.Number();
   };
   EXPECT_EQ(run(1004), ComponentError(5010));
   EXPECT_EQ(run(rt::kTypeMismatch), ComponentError(5010));
@@ -74,13 +63,9 @@ TEST(Handlers, RangeSetterMapping) {
 }
 
 TEST(Handlers, ForeignExceptionsBecomeNumberedErrors) {
-  try {
-    Stamp({"clsCorrelation", "Results"}, [] { throw std::bad_alloc(); });
-    FAIL();
-  } catch (const Error& e) {
-    EXPECT_EQ(e.Number(), rt::kOutOfMemory);
-    EXPECT_EQ(e.Description(), "Out of memory");
-  }
+  const Error e = test::ErrorOf([] { Stamp({"clsCorrelation", "Results"}, [] { throw std::bad_alloc(); }); });
+  EXPECT_EQ(e.Number(), rt::kOutOfMemory);
+  EXPECT_EQ(e.Description(), "Out of memory");
 }
 
 TEST(ErrorNumbers, ComponentCodesMatchTheTable) {

@@ -10,11 +10,15 @@
 
 #include "nmlcorrelation/correlation.h"
 #include "nmlcorrelation/workbook.h"
+#include "support/error_catch.h"
+#include "support/temp_folder.h"
 
 namespace nml::testing {
 namespace {
 
 namespace fs = std::filesystem;
+using test::ErrorOf;
+using test::TempFolder;
 
 class HostFacade : public ::testing::Test {
  protected:
@@ -48,15 +52,11 @@ TEST_F(HostFacade, EveryFailureIsNumberedDescribedAndSourced) {
   for (const Case& c : cases) {
     Host::Reset();
     if (c.withWorkbook) Host::Create("Data");
-    try {
-      c.call();
-      ADD_FAILURE() << c.what << ": no error";
-    } catch (const Error& e) {
-      EXPECT_EQ(e.Number(), c.number) << c.what;
-      EXPECT_EQ(e.Source(), c.source) << c.what;
-      EXPECT_NE(e.Description(), "Application-defined or object-defined error") << c.what;
-      EXPECT_FALSE(e.Description().empty()) << c.what;
-    }
+    const Error e = ErrorOf(c.call);
+    EXPECT_EQ(e.Number(), c.number) << c.what;
+    EXPECT_EQ(e.Source(), c.source) << c.what;
+    EXPECT_NE(e.Description(), "Application-defined or object-defined error") << c.what;
+    EXPECT_FALSE(e.Description().empty()) << c.what;
   }
 }
 
@@ -89,8 +89,8 @@ TEST_F(HostFacade, BlocksGoInAndComeBackUnchanged) {
 }
 
 TEST_F(HostFacade, CanonicalReportIsFoundSavedAndReadBack) {
-  const fs::path dir = fs::temp_directory_path() / ("nml-facade-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
-  fs::create_directories(dir);
+  const TempFolder folder;
+  const fs::path& dir = folder.Path();
   const std::string data = (dir / "savings.csv").string();
   fs::copy_file(std::string(NML_TEST_DATA) + "/savings.csv", data, fs::copy_options::overwrite_existing);
 
@@ -111,20 +111,11 @@ TEST_F(HostFacade, CanonicalReportIsFoundSavedAndReadBack) {
   for (const Variant& v : report.values) found = found || (v.IsNumber() && std::fabs(v.ToDouble() - 0.82479661124741621) < 1e-9);
   EXPECT_TRUE(found);
 
-  try {
-    Host::Save(data);
-    ADD_FAILURE() << "saved over its own source";
-  } catch (const Error& e) {
-    EXPECT_EQ(e.Number(), ComponentError(6140));
-    EXPECT_EQ(e.Source(), "NMLCorrelation.Host.Save");
-  }
+  const Error own = ErrorOf([&] { Host::Save(data); });  // over its own source
+  EXPECT_EQ(own.Number(), ComponentError(6140));
+  EXPECT_EQ(own.Source(), "NMLCorrelation.Host.Save");
   for (const char* wrongType : {"report.csv", "report.xlsm", "report"}) {
-    try {
-      Host::Save((dir / wrongType).string());
-      ADD_FAILURE() << "saved as " << wrongType;
-    } catch (const Error& e) {
-      EXPECT_EQ(e.Number(), ComponentError(6101)) << wrongType;
-    }
+    EXPECT_NML_ERROR(Host::Save((dir / wrongType).string()), ComponentError(6101)) << wrongType;
     EXPECT_FALSE(fs::exists(dir / wrongType));
   }
   const std::string saved = (dir / "report.xlsx").string();
@@ -178,7 +169,6 @@ TEST_F(HostFacade, CanonicalReportIsFoundSavedAndReadBack) {
     Host::Open((dir / "again.xlsx").string());
     EXPECT_EQ(Host::Sheets(), (std::vector<std::string>{"savings", "Sheet2", "Extra"})) << c.what;
   }
-  fs::remove_all(dir);
 }
 
 }  // namespace

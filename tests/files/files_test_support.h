@@ -1,9 +1,8 @@
-// Helpers of the file tests: fixture paths, scratch folders, zip archives
+// Helpers of the file tests: fixture paths, files, zip archives
 // built and read with libzip directly (independent of the reader and the
 // writer), and a check of numbered file errors.
 #pragma once
 
-#include <stdlib.h>
 #include <zip.h>
 
 #include <gtest/gtest.h>
@@ -20,32 +19,14 @@
 
 #include "host/files/file_errors.h"
 #include "nmlcorrelation/error.h"
+#include "support/error_catch.h"
+#include "support/temp_folder.h"
 
 namespace nml::host::files::testing {
 
 inline std::string FixturePath(const std::string& name) {
   return std::string(NML_TEST_DATA) + "/../files/data/" + name;
 }
-
-/// A fresh folder under the system's temporary folder, removed at the end.
-class ScratchDir {
- public:
-  ScratchDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "nml-files-XXXXXX").string();
-    path_ = ::mkdtemp(pattern.data());
-  }
-  ~ScratchDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-  }
-  ScratchDir(const ScratchDir&) = delete;
-  ScratchDir& operator=(const ScratchDir&) = delete;
-  std::string File(const std::string& name) const { return (path_ / name).string(); }
-  const std::filesystem::path& Path() const { return path_; }
-
- private:
-  std::filesystem::path path_;
-};
 
 inline void WriteFile(const std::string& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary) << bytes;
@@ -100,14 +81,10 @@ inline std::map<std::string, std::string> ZipEntries(const std::string& path) {
 /// Runs fn and checks it raises the file error code with every text in parts
 /// in its description.
 inline void ExpectFileError(const std::function<void()>& fn, std::int32_t code, std::vector<std::string> parts) {
-  try {
-    fn();
-    ADD_FAILURE() << "no error; expected code " << code;
-  } catch (const Error& e) {
-    EXPECT_EQ(e.Number(), ComponentError(code)) << e.Description();
-    for (const std::string& p : parts)
-      EXPECT_NE(e.Description().find(p), std::string::npos) << "\"" << p << "\" not in: " << e.Description();
-  }
+  const Error e = nml::test::ErrorOf(fn);
+  EXPECT_EQ(e.Number(), ComponentError(code)) << e.Description();
+  for (const std::string& p : parts)
+    EXPECT_NE(e.Description().find(p), std::string::npos) << "\"" << p << "\" not in: " << e.Description();
 }
 
 }  // namespace nml::host::files::testing

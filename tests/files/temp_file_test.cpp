@@ -17,7 +17,7 @@ namespace {
 // still ends by the signal.
 TEST(TempFile, RemovedWhenTheProcessIsEndedBySignal) {
   for (const int signal : {SIGINT, SIGTERM}) {
-    testing::ScratchDir dir;
+    test::TempFolder dir;
     const pid_t child = ::fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
@@ -36,7 +36,7 @@ TEST(TempFile, RemovedWhenTheProcessIsEndedBySignal) {
 // The handler is there only while temporary files exist (a library unloaded
 // later leaves none behind), and never replaces the application's own.
 TEST(TempFile, TheHandlerIsInPlaceOnlyWhileTemporaryFilesExist) {
-  testing::ScratchDir dir;
+  test::TempFolder dir;
   const auto handler = [] {
     struct sigaction action {};
     ::sigaction(SIGTERM, nullptr, &action);

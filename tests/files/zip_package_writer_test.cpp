@@ -32,7 +32,7 @@ void WritePackage(const std::string& path, const std::vector<std::pair<std::stri
 }
 
 TEST(ZipPackageWriter, PartsReadBackWithLibzipAndPython) {
-  testing::ScratchDir dir;
+  test::TempFolder dir;
   std::string rows;
   for (int i = 0; i < 200000; ++i) rows += "<row r=\"" + std::to_string(i) + "\"><c><v>" + std::to_string(i * 7) + "</v></c></row>";
   const std::vector<std::pair<std::string, std::string>> parts = {
@@ -66,7 +66,7 @@ TEST(ZipPackageWriter, PartsReadBackWithLibzipAndPython) {
 }
 
 TEST(ZipPackageWriter, CopiedPartsKeepTheirBytes) {
-  testing::ScratchDir dir;
+  test::TempFolder dir;
   const ZipArchive source = ZipArchive::OpenFile(testing::FixturePath("libreoffice.xlsx"), "libreoffice.xlsx");
   const std::string path = dir.File("copy.xlsx");
   WritePackage(path, {{"new.xml", "<new/>"}}, 100, &source);

@@ -1,5 +1,5 @@
 // Shared helpers of the host tests: an application with one user workbook
-// whose first sheet is "Data", and a way to catch an error's number and text.
+// whose first sheet is "Data", and the process's resident memory.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -10,24 +10,8 @@
 #include "host/application.h"
 #include "host/workbook.h"
 #include "host/worksheet.h"
-#include "nmlcorrelation/error.h"
 
 namespace nml::host::testing {
-
-struct Caught {
-  std::int32_t number = 0;
-  std::string description;
-};
-
-template <class F>
-Caught Catch(F&& f) {
-  try {
-    f();
-  } catch (const Error& e) {
-    return Caught{e.Number(), e.Description()};
-  }
-  return {};
-}
 
 /// Bytes of the process resident in memory now (from /proc/self/statm).
 inline std::int64_t ResidentBytes() {

@@ -5,11 +5,11 @@
 #include "host/addin_workbook.h"
 #include "host/format_table.h"
 #include "host_fixture.h"
+#include "support/error_catch.h"
 
 namespace nml::host {
 namespace {
 
-using testing::Catch;
 
 class RangeTest : public testing::HostTest {};
 
@@ -17,9 +17,9 @@ TEST_F(RangeTest, CellsCountsAreasAndAddresses) {
   auto r = data->GetRange("B3:C4");
   EXPECT_EQ(r->Cells(1, 1)->Address(), "$B$3");
   EXPECT_EQ(r->Cells(5, 4)->Address(), "$E$7");  // Cells may leave the range
-  EXPECT_EQ(Catch([&] { r->Cells(0, 1); }).number, 1004);
-  EXPECT_EQ(Catch([&] { r->Cells(1, kMaxColumns); }).number, 1004);
-  EXPECT_EQ(Catch([&] { data->Cells(kMaxRows + 1, 1); }).number, 1004);
+  EXPECT_NML_ERROR(r->Cells(0, 1), 1004);
+  EXPECT_NML_ERROR(r->Cells(1, kMaxColumns), 1004);
+  EXPECT_NML_ERROR(data->Cells(kMaxRows + 1, 1), 1004);
 
   auto multi = data->GetRange("A1:B20,D1:D25");  // counts are those of the first area
   EXPECT_EQ(multi->RowCount(), 20);
@@ -27,8 +27,8 @@ TEST_F(RangeTest, CellsCountsAreasAndAddresses) {
   EXPECT_EQ(multi->AreaCount(), 2);
   EXPECT_EQ(multi->Areas(2)->Address(), "$D$1:$D$25");
   EXPECT_EQ(multi->Areas(2)->RowCount(), 25);
-  EXPECT_EQ(Catch([&] { multi->Areas(3); }).number, 9);
-  EXPECT_EQ(Catch([&] { multi->Areas(0); }).number, 9);
+  EXPECT_NML_ERROR(multi->Areas(3), 9);
+  EXPECT_NML_ERROR(multi->Areas(0), 9);
 
   EXPECT_EQ(data->GetRange("C21:A1")->Address(), "$A$1:$C$21");
   EXPECT_EQ(multi->Address(), "$A$1:$B$20,$D$1:$D$25");
@@ -47,7 +47,7 @@ TEST_F(RangeTest, ValueShapesAndAssignment) {
   auto first = data->GetRange("B2:B3,D1:F9")->Value();  // a multi-area range reads its first area
   EXPECT_EQ(first.Variants().Rows(), 2);
   EXPECT_EQ(first.Variants().Cols(), 1);
-  EXPECT_EQ(Catch([&] { data->Cells()->Value(); }).number, 7);  // 2^34 cells: out of memory, not a wrapped count
+  EXPECT_NML_ERROR(data->Cells()->Value(), 7);  // 2^34 cells: out of memory, not a wrapped count
 
   auto r = data->GetRange("B2:D3");
   auto m = Array<double>::Matrix(2, 3);
@@ -58,9 +58,9 @@ TEST_F(RangeTest, ValueShapesAndAssignment) {
   row(1) = Variant("x");
   data->GetRange("A9:C9")->SetValue(Variant(row));
   EXPECT_EQ(data->Store().Get(9, 1), Variant("x"));
-  EXPECT_EQ(Catch([&] { r->SetValue(Variant(Array<double>::Matrix(3, 2))); }).number, 13);
-  EXPECT_EQ(Catch([&] { r->SetValue(Variant(row)); }).number, 13);
-  EXPECT_EQ(Catch([&] { r->SetValue(Variant(ObjectRef(r))); }).number, 13);
+  EXPECT_NML_ERROR(r->SetValue(Variant(Array<double>::Matrix(3, 2))), 13);
+  EXPECT_NML_ERROR(r->SetValue(Variant(row)), 13);
+  EXPECT_NML_ERROR(r->SetValue(Variant(ObjectRef(r))), 13);
   EXPECT_EQ(data->Store().Get(3, 4), Variant(1.5));  // unchanged by the failures
   data->Store().SetFormula(3, 4, "B1*2");
   r->Cells(2, 3)->SetValue(Variant(3.0));  // a value written over a formula replaces it
@@ -81,16 +81,13 @@ TEST_F(RangeTest, FormattingPropertiesAndTheirChecks) {
   r->SetNumberFormat("0.00");
   r->SetHorizontalAlignment(kAlignRight);
   r->SetBorder(true);
-  CellFormat expected;
-  expected.fillColorIndex = 6;
-  expected.numberFormat = "0.00";
-  expected.horizontalAlignment = kAlignRight;
-  expected.border = true;
+  const CellFormat expected{
+      .border = true, .fillColorIndex = 6, .horizontalAlignment = kAlignRight, .numberFormat = "0.00"};
   EXPECT_EQ(data->FormatAt(3, 3), expected);
   EXPECT_EQ(data->FormatAt(4, 3), CellFormat{});
-  EXPECT_EQ(Catch([&] { r->SetInteriorColorIndex(57); }).number, 1004);
-  EXPECT_EQ(Catch([&] { r->SetHorizontalAlignment(12345); }).number, 1004);
-  EXPECT_EQ(Catch([&] { r->SetNumberFormat(""); }).number, 1004);
+  EXPECT_NML_ERROR(r->SetInteriorColorIndex(57), 1004);
+  EXPECT_NML_ERROR(r->SetHorizontalAlignment(12345), 1004);
+  EXPECT_NML_ERROR(r->SetNumberFormat(""), 1004);
   r->Clear();
   EXPECT_EQ(data->FormatAt(3, 3), CellFormat{});
   // Colour indices name the default palette's colours.
@@ -160,17 +157,17 @@ TEST_F(RangeTest, CopyAndPasteEachTypeAcrossWorkbooks) {
 }
 
 TEST_F(RangeTest, PasteAndSelectFailures) {
-  EXPECT_EQ(Catch([&] { data->Cells(1, 1)->PasteSpecial(kPasteAll); }).number, 1004);  // nothing copied
+  EXPECT_NML_ERROR(data->Cells(1, 1)->PasteSpecial(kPasteAll), 1004);  // nothing copied
   data->GetRange("A1:A3")->Copy();
-  EXPECT_EQ(Catch([&] { data->Cells(kMaxRows - 1, 1)->PasteSpecial(kPasteAll); }).number, 1004);
-  EXPECT_EQ(Catch([&] { data->Cells(1, 2)->PasteSpecial(12); }).number, 1004);
-  EXPECT_EQ(Catch([&] { data->GetRange("A1,B2")->Copy(); }).number, 1004);
+  EXPECT_NML_ERROR(data->Cells(kMaxRows - 1, 1)->PasteSpecial(kPasteAll), 1004);
+  EXPECT_NML_ERROR(data->Cells(1, 2)->PasteSpecial(12), 1004);
+  EXPECT_NML_ERROR(data->GetRange("A1,B2")->Copy(), 1004);
   app->Workbooks()->Add("Book2");
   data->GetRange("C3")->Select();
   EXPECT_EQ(app->ActiveSheet(), data);
   EXPECT_EQ(app->Selection()->Address(), "$C$3");
   auto scratch = app->Workbooks()->Item(host::kAddinWorkbookName)->Worksheets()->Item(host::kScratchSheetName);
-  EXPECT_EQ(Catch([&] { scratch->Cells(1, 1)->Select(); }).number, 1004);
+  EXPECT_NML_ERROR(scratch->Cells(1, 1)->Select(), 1004);
 }
 
 }  // namespace

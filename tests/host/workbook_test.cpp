@@ -5,11 +5,12 @@
 
 #include "support/host_link.h"
 #include "host_fixture.h"
+#include "support/error_catch.h"
 
 namespace nml::host {
 namespace {
 
-using testing::Catch;
+using test::ErrorOf;
 
 class WorkbookTest : public testing::HostTest {
  protected:
@@ -26,27 +27,27 @@ TEST(Application, TheAddinIsOutOfCountButReachableByName) {
   auto addin = app->Workbooks()->Item("NML2007.XLAM");  // by name, ignoring case
   EXPECT_TRUE(addin->IsAddin());
   EXPECT_EQ(addin->Worksheets()->Item("Results")->Parent(), addin);
-  EXPECT_EQ(Catch([&] { app->ActiveWorkbook(); }).number, 91);
-  EXPECT_EQ(Catch([&] { app->Workbooks()->Item(1); }).number, 9);
-  EXPECT_EQ(Catch([&] { app->GetRange("A1"); }).number, 1004);
+  EXPECT_NML_ERROR(app->ActiveWorkbook(), 91);
+  EXPECT_NML_ERROR(app->Workbooks()->Item(1), 9);
+  EXPECT_NML_ERROR(app->GetRange("A1"), 1004);
   auto book = app->Workbooks()->Add();
   auto second = app->Workbooks()->Add();
   EXPECT_EQ(second->Name(), "Book2");
   EXPECT_EQ(app->Workbooks()->Count(), 2);
   EXPECT_EQ(app->Workbooks()->Item(1), book);
-  EXPECT_EQ(Catch([&] { app->Workbooks()->Add("book1"); }).number, 1004);
+  EXPECT_NML_ERROR(app->Workbooks()->Add("book1"), 1004);
   app->Workbooks()->Close(second);
   EXPECT_EQ(app->Workbooks()->Count(), 1);
   EXPECT_EQ(app->ActiveWorkbook(), book);
 
   // Without the usual add-in, the older one can stand in, equally out of count.
   auto bare = Application::CreateBare();
-  EXPECT_EQ(Catch([&] { bare->Workbooks()->Item("nml2007.xlam"); }).number, 9);
+  EXPECT_NML_ERROR(bare->Workbooks()->Item("nml2007.xlam"), 9);
   auto fallback = bare->Workbooks()->AddAddin("Numerolith.xla");
   EXPECT_EQ(bare->Workbooks()->Count(), 0);
   EXPECT_EQ(bare->Workbooks()->Item("numerolith.xla"), fallback);
-  EXPECT_EQ(Catch([&] { fallback->Activate(); }).number, 1004);
-  EXPECT_EQ(Catch([&] { bare->Workbooks()->AddAddin("Numerolith.xla"); }).number, 1004);
+  EXPECT_NML_ERROR(fallback->Activate(), 1004);
+  EXPECT_NML_ERROR(bare->Workbooks()->AddAddin("Numerolith.xla"), 1004);
   // The host link makes an application with the add-in unless one is attached.
   support::HostLink link;
   EXPECT_NO_THROW(link.Application()->Workbooks()->Item("nml2007.xlam"));
@@ -63,22 +64,22 @@ TEST_F(WorkbookTest, RangeTextResolvesOnTheActiveOrNamedSheet) {
   auto r = app->GetRange("Data!A1, C1");  // the unqualified area is on the active sheet, Data
   EXPECT_EQ(r->AreaCount(), 2);
   EXPECT_EQ(app->GetRange(*data->Cells(9, 3), *data->Cells(2, 1))->Address(), "$A$2:$C$9");
-  EXPECT_EQ(Catch([&] { app->GetRange(*data->Cells(1, 1), *other->Cells(2, 2)); }).number, 1004);
+  EXPECT_NML_ERROR(app->GetRange(*data->Cells(1, 1), *other->Cells(2, 2)), 1004);
   for (const char* bad : {"Nowhere!A1", "Data!A1,'My data'!B2", "A1:XFE1", "hello", "", "Results!A1"}) {
-    const auto c = Catch([&] { app->GetRange(bad); });
-    EXPECT_EQ(c.number, 1004) << bad;
-    EXPECT_EQ(c.description, "Method 'Range' of object '_Global' failed") << bad;
+    const auto c = ErrorOf([&] { app->GetRange(bad); });
+    EXPECT_EQ(c.Number(), 1004) << bad;
+    EXPECT_EQ(c.Description(), "Method 'Range' of object '_Global' failed") << bad;
   }
   // A sheet's own Range stays on that sheet.
   EXPECT_EQ(data->GetRange("data!B2")->Worksheet(), data);
-  const auto c = Catch([&] { data->GetRange("'My data'!A1"); });
-  EXPECT_EQ(c.number, 1004);
-  EXPECT_EQ(c.description, "Method 'Range' of object '_Worksheet' failed");
-  EXPECT_EQ(Catch([&] { data->GetRange(*data->Cells(1, 1), *other->Cells(1, 1)); }).number, 1004);
+  const auto c = ErrorOf([&] { data->GetRange("'My data'!A1"); });
+  EXPECT_EQ(c.Number(), 1004);
+  EXPECT_EQ(c.Description(), "Method 'Range' of object '_Worksheet' failed");
+  EXPECT_NML_ERROR(data->GetRange(*data->Cells(1, 1), *other->Cells(1, 1)), 1004);
   EXPECT_EQ(data->GetRange(*data->Cells(4, 4), *data->GetRange("B2:C9"))->Address(), "$B$2:$D$9");
 }
 
-TEST_F(WorkbookTest, AddNamesANewSheetBeforeTheActiveOneAndMoveAfterTheLastPlacesItLast) {
+TEST_F(WorkbookTest, AddNamesANewSheetBeforeTheActiveOneAndMoveReordersSheets) {
   book->AppendSheet("Sheet3");
   auto added = app->Worksheets()->Add();
   EXPECT_EQ(added->Name(), "Sheet4");  // Sheet3 is taken
@@ -88,28 +89,25 @@ TEST_F(WorkbookTest, AddNamesANewSheetBeforeTheActiveOneAndMoveAfterTheLastPlace
   added->Move(book->Worksheets()->Item(book->Worksheets()->Count()));
   EXPECT_EQ(Names(), (std::vector<std::string>{"Data", "Sheet3", "Sheet4"}));
   EXPECT_EQ(app->Worksheets()->Item(3), added);
-}
-
-TEST_F(WorkbookTest, MoveReordersWithinTheWorkbookOnly) {
-  auto b = book->AppendSheet("B");
+  // Move reorders within the workbook only.
   auto c = book->AppendSheet("C");
   c->Move(data);
-  EXPECT_EQ(Names(), (std::vector<std::string>{"Data", "C", "B"}));
-  data->Move(b);
-  EXPECT_EQ(Names(), (std::vector<std::string>{"C", "B", "Data"}));
+  EXPECT_EQ(Names(), (std::vector<std::string>{"Data", "C", "Sheet3", "Sheet4"}));
+  data->Move(added);
+  EXPECT_EQ(Names(), (std::vector<std::string>{"C", "Sheet3", "Sheet4", "Data"}));
   c->Move(c);
-  EXPECT_EQ(Names(), (std::vector<std::string>{"C", "B", "Data"}));
+  EXPECT_EQ(Names(), (std::vector<std::string>{"C", "Sheet3", "Sheet4", "Data"}));
   auto other = app->Workbooks()->Add("Other");
-  EXPECT_EQ(Catch([&] { c->Move(other->SheetList().front()); }).number, 1004);
-  EXPECT_EQ(Catch([&] { c->Move(nullptr); }).number, 91);
+  EXPECT_NML_ERROR(c->Move(other->SheetList().front()), 1004);
+  EXPECT_NML_ERROR(c->Move(nullptr), 91);
 }
 
 TEST_F(WorkbookTest, SheetsByIndexAndNameAndActivation) {
   EXPECT_EQ(book->Worksheets()->Item("data"), data);
   EXPECT_EQ(book->Worksheets()->Item(1), data);
-  EXPECT_EQ(Catch([&] { book->Worksheets()->Item(2); }).number, 9);
-  EXPECT_EQ(Catch([&] { book->Worksheets()->Item(0); }).number, 9);
-  EXPECT_EQ(Catch([&] { book->Worksheets()->Item("Missing"); }).number, 9);
+  EXPECT_NML_ERROR(book->Worksheets()->Item(2), 9);
+  EXPECT_NML_ERROR(book->Worksheets()->Item(0), 9);
+  EXPECT_NML_ERROR(book->Worksheets()->Item("Missing"), 9);
   auto other = app->Workbooks()->Add("Other");
   book->AppendSheet("Second")->Activate();
   EXPECT_EQ(app->ActiveWorkbook(), book);
@@ -124,9 +122,9 @@ TEST_F(WorkbookTest, SheetNamesFollowTheSpreadsheetRules) {
                           "\U0001F600\U0001F600\U0001F600\U0001F600\U0001F600\U0001F600\U0001F600\U0001F600"
                           "\U0001F600\U0001F600\U0001F600\U0001F600\U0001F600\U0001F600\U0001F600\U0001F600",
                           "bad\xFFutf8"}) {
-    EXPECT_EQ(Catch([&] { data->SetName(bad); }).number, 1004) << bad;
+    EXPECT_NML_ERROR(data->SetName(bad), 1004) << bad;
   }
-  EXPECT_EQ(Catch([&] { book->AppendSheet("OTHER"); }).number, 1004);
+  EXPECT_NML_ERROR(book->AppendSheet("OTHER"), 1004);
   EXPECT_EQ(data->Name(), "Data");
   data->SetName("1234567890123456789012345678901");  // 31 characters
   data->SetName("DATA");                             // its own name in another case
@@ -156,7 +154,7 @@ TEST_F(WorkbookTest, NoOwnershipCyclesAndNoDanglingParents) {
   auto sheet = gone->SheetList().front();
   app->Workbooks()->Close(gone);
   gone.reset();
-  EXPECT_EQ(Catch([&] { sheet->Parent(); }).number, 91);
+  EXPECT_NML_ERROR(sheet->Parent(), 91);
   // A chart holds ranges of its sheet; that must not keep the application alive.
   std::weak_ptr<Worksheet> watch = data;
   data->Charts().push_back(ChartObject{});

@@ -3,17 +3,18 @@ extension (canonical with raw and standardised results and plots, simple
 correlation with descriptives and plots), saves it as .ods and exports it to
 PDF, so a person can look at what users get. Used by scripts/check-render.
 
-    /usr/bin/python3 tests/calc/render_report.py --oxt build/nmlcorrelation.oxt --out DIR
+    /usr/bin/python3 scripts/render-calc-report.py --oxt build/nmlcorrelation.oxt --out DIR
 """
 import argparse
 import os
 import shutil
 import sys
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+TESTS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests")
+sys.path.insert(0, os.path.join(TESTS, "calc"))
 from office_session import OfficeSession, load_csv  # noqa: E402
 
-DATA = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "data")
+DATA = os.path.join(TESTS, "data")
 
 
 def main():
