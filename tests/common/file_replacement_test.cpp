@@ -34,7 +34,7 @@ class FileReplacementTest : public ::testing::Test {
 
   const TempFolder folder_;
   const fs::path& dir_ = folder_.Path();
-  const std::string target_ = (dir_ / "registry.txt").string();
+  std::string target_ = (dir_ / "registry.txt").string();
 };
 
 TEST_F(FileReplacementTest, CommitReplacesTheWholeFileAndKeepsItsMode) {
