@@ -81,13 +81,17 @@ class XlsxWriter {
   void WriteSheet(const host::Worksheet& sheet, lxw_worksheet* ws);
   void WriteChart(const host::Worksheet& sheet, lxw_worksheet* ws, const host::ChartObject& chart, std::size_t number);
   void WriteColumnWidths(const host::Worksheet& sheet, lxw_worksheet* ws, const ColumnWidths& widths);
-  /// A plain number cell waiting with the rest of its row.
-  struct NumberCell {
+  /// A cell of a plain row (numbers, text, booleans, formatted blanks),
+  /// waiting with the rest of its row.
+  struct PlainCell {
+    enum class Kind { kNumber, kText, kBoolean, kBlank };
     std::int32_t col;
-    double value;
+    Kind kind;
+    double value;      // the number, or 1/0 for a boolean
+    std::string text;  // cell text, escapes applied
     const FormatInfo* info;
   };
-  void WriteNumberRow(lxw_worksheet* ws, std::int32_t row, const std::vector<NumberCell>& cells);
+  void WritePlainRow(lxw_worksheet* ws, std::int32_t row, const std::vector<PlainCell>& cells);
   void Check(lxw_error error, const host::Worksheet& sheet, std::int32_t row, std::int32_t col) const;
 
   const host::Workbook& book_;
@@ -160,10 +164,13 @@ void XlsxWriter::WriteSheet(const host::Worksheet& sheet, lxw_worksheet* ws) {
                                          std::to_string(row) + ": text longer than 32,767 characters");
   };
 
-  // A row of plain numbers (the bulk of a data sheet) is written straight to
-  // the library's row file: its cells wait until the row ends, and go to
-  // the library one by one after all when the row turns out to hold
-  // anything else.
+  // A plain row (numbers, text, booleans and formatted blanks: the data and
+  // nearly all of a report) is written straight to the library's row file,
+  // numbers with the fewest digits that read back as the same double (the
+  // library prints 16 digits, so the 17th would be lost). Its cells wait
+  // until the row ends, and go to the library one by one after all when the
+  // row turns out to hold anything else (a formula, an error value, a control
+  // character the library escapes itself).
   const bool rowsStreamed = ws->optimize && ws->optimize_tmpfile;
   if (rowsStreamed) {
     // The row file is written in large blocks rather than the default few
@@ -172,22 +179,31 @@ void XlsxWriter::WriteSheet(const host::Worksheet& sheet, lxw_worksheet* ws) {
     rowFileBuffers_.push_back(std::make_unique<char[]>(kRowFileBuffer));
     std::setvbuf(ws->optimize_tmpfile, rowFileBuffers_.back().get(), _IOFBF, kRowFileBuffer);
   }
-  std::vector<NumberCell> numberRow;
+  std::vector<PlainCell> plainCells;
   bool plainRow = rowsStreamed;
   auto handOver = [&](std::int32_t row) {
-    for (const NumberCell& cell : numberRow)
-      Check(worksheet_write_number(ws, static_cast<lxw_row_t>(row - 1), static_cast<lxw_col_t>(cell.col - 1),
-                                   cell.value, cell.info->format),
-            sheet, row, cell.col);
-    numberRow.clear();
+    for (const PlainCell& cell : plainCells) {
+      const auto r = static_cast<lxw_row_t>(row - 1);
+      const auto c = static_cast<lxw_col_t>(cell.col - 1);
+      lxw_format* format = cell.info->format;
+      lxw_error error = LXW_NO_ERROR;
+      switch (cell.kind) {
+        case PlainCell::Kind::kNumber: error = worksheet_write_number(ws, r, c, cell.value, format); break;
+        case PlainCell::Kind::kText: error = worksheet_write_string(ws, r, c, cell.text.c_str(), format); break;
+        case PlainCell::Kind::kBoolean: error = worksheet_write_boolean(ws, r, c, cell.value != 0, format); break;
+        case PlainCell::Kind::kBlank: error = worksheet_write_blank(ws, r, c, format); break;
+      }
+      Check(error, sheet, row, cell.col);
+    }
+    plainCells.clear();
   };
 
   const auto used = store.UsedRect();
   std::int32_t lastRow = used ? used->top - 1 : 0;
   store.ForEachCell([&](std::int32_t row, std::int32_t col, const Variant& value, std::uint32_t formatId) {
     if (row != lastRow) {
-      if (!numberRow.empty()) WriteNumberRow(ws, lastRow, numberRow);
-      numberRow.clear();
+      if (!plainCells.empty()) WritePlainRow(ws, lastRow, plainCells);
+      plainCells.clear();
       plainRow = rowsStreamed;
       rowsDone_ += row - lastRow;
       lastRow = row;
@@ -205,11 +221,33 @@ void XlsxWriter::WriteSheet(const host::Worksheet& sheet, lxw_worksheet* ws) {
     const std::string* formulaText = store.Formula(row, col);
     const bool number = value.Kind() == VarKind::kDouble || value.Kind() == VarKind::kInteger ||
                         value.Kind() == VarKind::kLong;
-    if (plainRow && number && !formulaText && std::isfinite(value.ToDouble())) {
-      const double d = value.ToDouble();
-      numberRow.push_back({col, d, &info});
-      widen(col, NumberChars(d, info.look) * boldFactor);
-      return;
+    if (plainRow && !formulaText) {
+      using Kind = PlainCell::Kind;
+      if (number && std::isfinite(value.ToDouble())) {
+        const double d = value.ToDouble();
+        plainCells.push_back({col, Kind::kNumber, d, {}, &info});
+        widen(col, NumberChars(d, info.look) * boldFactor);
+        return;
+      }
+      if (value.Kind() == VarKind::kText && !HasControlCharacter(value.Text())) {
+        const std::string& text = value.Text();
+        checkLength(text, row, col);
+        if (!text.empty())
+          plainCells.push_back({col, Kind::kText, 0, CellText(text), &info});
+        else if (info.format)
+          plainCells.push_back({col, Kind::kBlank, 0, {}, &info});
+        textWidth(row, col, TextChars(text) * boldFactor, info.spillsRight);
+        return;
+      }
+      if (value.Kind() == VarKind::kBoolean) {
+        plainCells.push_back({col, Kind::kBoolean, value.AsBoolean() ? 1.0 : 0.0, {}, &info});
+        widen(col, 5 * boldFactor);
+        return;
+      }
+      if (value.Kind() == VarKind::kEmpty) {
+        if (info.format) plainCells.push_back({col, Kind::kBlank, 0, {}, &info});
+        return;
+      }
     }
     if (plainRow) {
       handOver(row);
@@ -288,17 +326,18 @@ void XlsxWriter::WriteSheet(const host::Worksheet& sheet, lxw_worksheet* ws) {
     }
     Check(error, sheet, row, col);
   });
-  if (!numberRow.empty()) WriteNumberRow(ws, lastRow, numberRow);
+  if (!plainCells.empty()) WritePlainRow(ws, lastRow, plainCells);
 
   WriteColumnWidths(sheet, ws, widths);
   std::size_t number = 0;
   for (const host::ChartObject& chart : sheet.Charts()) WriteChart(sheet, ws, chart, ++number);
 }
 
-// Writes a row of plain numbers as the library would, after the row it still
-// holds, and widens the sheet's dimension over it. Numbers are written with
-// the fewest digits that read back as the same double.
-void XlsxWriter::WriteNumberRow(lxw_worksheet* ws, std::int32_t row, const std::vector<NumberCell>& cells) {
+// Writes a plain row as the library would in its streaming mode (text as
+// inline strings), after the row it still holds, and widens the sheet's
+// dimension over it. Numbers are written with the fewest digits that read
+// back as the same double.
+void XlsxWriter::WritePlainRow(lxw_worksheet* ws, std::int32_t row, const std::vector<PlainCell>& cells) {
   lxw_worksheet_write_single_row(ws);
   const auto r = static_cast<lxw_row_t>(row - 1);
   ws->dim_rowmin = std::min(ws->dim_rowmin, r);
@@ -313,7 +352,7 @@ void XlsxWriter::WriteNumberRow(lxw_worksheet* ws, std::int32_t row, const std::
   const auto rowDigits = std::to_chars(digits, digits + sizeof digits, row).ptr;
   const std::string rowNumber(digits, rowDigits);
   rowXml_.assign("<row r=\"").append(rowNumber).append("\">");
-  for (const NumberCell& cell : cells) {
+  for (const PlainCell& cell : cells) {
     const auto at = static_cast<std::size_t>(cell.col);
     if (at >= columnLetters_.size()) columnLetters_.resize(at + 1);
     if (columnLetters_[at].empty()) columnLetters_[at] = host::ColumnLetters(cell.col);
@@ -322,9 +361,27 @@ void XlsxWriter::WriteNumberRow(lxw_worksheet* ws, std::int32_t row, const std::
       rowXml_.append("\" s=\"");
       append(lxw_format_get_xf_index(cell.info->format));
     }
-    rowXml_.append("\"><v>");
-    append(cell.value);
-    rowXml_.append("</v></c>");
+    switch (cell.kind) {
+      case PlainCell::Kind::kNumber:
+        rowXml_.append("\"><v>");
+        append(cell.value);
+        rowXml_.append("</v></c>");
+        break;
+      case PlainCell::Kind::kText: {
+        // Leading or trailing white space is kept only when the text says so.
+        const bool edgeSpace = IsXmlSpace(cell.text.front()) || IsXmlSpace(cell.text.back());
+        rowXml_.append(edgeSpace ? "\" t=\"inlineStr\"><is><t xml:space=\"preserve\">" : "\" t=\"inlineStr\"><is><t>");
+        AppendEscapedXml(rowXml_, cell.text);
+        rowXml_.append("</t></is></c>");
+        break;
+      }
+      case PlainCell::Kind::kBoolean:
+        rowXml_.append(cell.value != 0 ? "\" t=\"b\"><v>1</v></c>" : "\" t=\"b\"><v>0</v></c>");
+        break;
+      case PlainCell::Kind::kBlank:
+        rowXml_.append("\"/>");
+        break;
+    }
   }
   rowXml_.append("</row>");
   // A failed write shows in the file's error flag, checked when the rows are taken.

@@ -67,6 +67,23 @@ std::string PlainXmlText(std::string_view text) {
   });
 }
 
+bool HasControlCharacter(std::string_view text) {
+  for (const char c : text)
+    if (static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\n') return true;
+  return false;
+}
+
+void AppendEscapedXml(std::string& out, std::string_view text) {
+  std::size_t from = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char* entity = text[i] == '&' ? "&amp;" : text[i] == '<' ? "&lt;" : text[i] == '>' ? "&gt;" : nullptr;
+    if (!entity) continue;
+    out.append(text.substr(from, i - from)).append(entity);
+    from = i + 1;
+  }
+  out.append(text.substr(from));
+}
+
 bool XmlPartComplete(std::string_view xml) {
   std::size_t at = 0;
   for (;;) {

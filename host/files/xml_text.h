@@ -19,6 +19,18 @@ std::string CellText(std::string_view text);
 /// formula results): the characters XML cannot hold become U+FFFD.
 std::string PlainXmlText(std::string_view text);
 
+/// True when the text holds a character below U+0020 other than tab and line
+/// feed: one XML cannot hold, or (carriage return) one a reader would turn
+/// into a line feed, so that the cell needs the _xHHHH_ escape.
+bool HasControlCharacter(std::string_view text);
+
+/// Appends text as XML element content (&, < and > escaped).
+void AppendEscapedXml(std::string& out, std::string_view text);
+
+/// White space that an XML reader drops at the edges of a text element
+/// unless it is marked to be kept.
+constexpr bool IsXmlSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
 /// True when an XML document ends with the end tag of its root element (or
 /// its root is an empty-element tag), as a whole part does and a part cut
 /// short does not.

@@ -114,17 +114,22 @@ TEST_F(WriterTest, NumbersAreWrittenWithADecimalPointUnderAnyProcessLocale) {
   EXPECT_NEAR(back->SheetList()[0]->ColumnWidth(3), 12.5, 0.1);  // kept, within the pixel rounding of widths
 }
 
-TEST_F(WriterTest, RowsOfPlainNumbersKeepEveryBitTheirFormatsAndTheirPlace) {
-  // Rows of numbers only are written apart from the other rows; numbers that
-  // need 17 digits, extremes and a formatted cell read back exactly, in order
-  // with a mixed row and a gap between them.
+TEST_F(WriterTest, PlainRowsKeepEveryBitTheirFormatsAndTheirPlace) {
+  // Rows of numbers, text, booleans and formatted blanks are written apart
+  // from the other rows; numbers that need 17 digits, extremes and a
+  // formatted cell read back exactly, in order with a row the library writes
+  // (it holds a formula) and a gap between them.
   const double plain[] = {0.1 + 0.2, -1e-300, 9007199254740994.0, 1.7976931348623157e308, 5e-324, -0.0, 1e21};
   host::CellStore& s = report_->Store();
   for (int c = 0; c < 7; ++c) s.SetDouble(2, c + 2, plain[c]);
   s.SetDouble(3, 2, 2.5);
-  s.Set(3, 3, Variant("mixed"));
+  s.Set(3, 3, Variant("formula row"));
+  s.SetFormula(3, 4, "B3*2");
+  s.Set(5, 1, Variant(" a & <b> "));
   for (int c = 0; c < 7; ++c) s.SetDouble(5, c + 2, -plain[c]);
+  s.Set(5, 9, Variant::Boolean(true));
   report_->GetRange("C5")->SetNumberFormat("0.00E+00");
+  report_->GetRange("J5")->SetBold(true);
   const auto back = SaveAndRead();
   const host::CellStore& read = back->SheetList()[1]->Store();
   EXPECT_EQ(read.UsedRect(), s.UsedRect());
@@ -133,8 +138,12 @@ TEST_F(WriterTest, RowsOfPlainNumbersKeepEveryBitTheirFormatsAndTheirPlace) {
     EXPECT_EQ(read.Get(5, c + 2).ToDouble(), -plain[c]) << c;
   }
   EXPECT_EQ(read.Get(3, 2).ToDouble(), 2.5);
-  EXPECT_EQ(read.Get(3, 3).Text(), "mixed");
+  EXPECT_EQ(read.Get(3, 3).Text(), "formula row");
+  ASSERT_NE(read.Formula(3, 4), nullptr);
+  EXPECT_EQ(read.Get(5, 1).Text(), " a & <b> ");
+  EXPECT_EQ(read.Get(5, 9).Kind(), VarKind::kBoolean);
   EXPECT_EQ(ReadFormat(back->SheetList()[1], 5, 3).numberFormat, "0.00E+00");
+  EXPECT_TRUE(ReadFormat(back->SheetList()[1], 5, 10).bold);
 }
 
 TEST_F(WriterTest, StylesAndAWholeSheetFormatSurviveARoundTrip) {
