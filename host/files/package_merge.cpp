@@ -139,17 +139,6 @@ std::string Unescape(std::string_view text) {
   return out;
 }
 
-std::string DirOf(const std::string& part) {
-  const std::size_t slash = part.rfind('/');
-  return slash == std::string::npos ? std::string() : part.substr(0, slash + 1);
-}
-
-std::string RelsOf(const std::string& part) {
-  const std::size_t slash = part.rfind('/');
-  return slash == std::string::npos ? "_rels/" + part + ".rels"
-                                    : part.substr(0, slash + 1) + "_rels/" + part.substr(slash + 1) + ".rels";
-}
-
 struct Relationship {
   std::string id, type, target;  // target resolved to a part name
   bool external = false;
@@ -313,7 +302,7 @@ std::optional<PackageMerge> PackageMerge::Plan(ZipArchive& source, ZipArchive& o
     why = "its workbook part cannot be found";
     return std::nullopt;
   }
-  const std::string wbRelsPart = RelsOf(wbPart);
+  const std::string wbRelsPart = RelationshipsPartOf(wbPart);
   std::string workbook = source.Read(wbPart);
   const auto wbRelsText = source.ReadIfPresent(wbRelsPart);
   const auto contentTypes = source.ReadIfPresent("[Content_Types].xml");
@@ -323,7 +312,7 @@ std::optional<PackageMerge> PackageMerge::Plan(ZipArchive& source, ZipArchive& o
     why = "its sheet list cannot be read";
     return std::nullopt;
   }
-  const std::vector<Relationship> wbRels = ReadRels(*wbRelsText, DirOf(wbPart));
+  const std::vector<Relationship> wbRels = ReadRels(*wbRelsText, PartFolder(wbPart));
   std::string stylesPart;
   for (const Relationship& r : wbRels)
     if (r.type.ends_with("/styles") && !r.external) stylesPart = r.target;
@@ -381,11 +370,11 @@ std::optional<PackageMerge> PackageMerge::Plan(ZipArchive& source, ZipArchive& o
   while (!queue.empty()) {
     const std::string part = queue.back();
     queue.pop_back();
-    const std::string rels = RelsOf(part);
+    const std::string rels = RelationshipsPartOf(part);
     const auto relsText = ours.ReadIfPresent(rels);
     if (!relsText) continue;
-    plan.newNames_[rels] = RelsOf(plan.newNames_[part]);
-    for (const Relationship& r : ReadRels(*relsText, DirOf(part)))
+    plan.newNames_[rels] = RelationshipsPartOf(plan.newNames_[part]);
+    for (const Relationship& r : ReadRels(*relsText, PartFolder(part)))
       if (!r.external && ours.Contains(r.target) && !plan.newNames_.count(r.target)) {
         plan.newNames_[r.target] = FreeName(r.target, source, taken);
         queue.push_back(r.target);
@@ -445,7 +434,7 @@ std::optional<PackageMerge> PackageMerge::Plan(ZipArchive& source, ZipArchive& o
     ++insertAt;
     const std::string& part = added[addedNo++].second;
     std::string target = part;
-    const std::string wbDir = DirOf(wbPart);
+    const std::string wbDir = PartFolder(wbPart);
     if (target.starts_with(wbDir)) target = target.substr(wbDir.size());
     else target = "/" + target;
     relsAdded += "<Relationship Id=\"" + rid + "\" Type=\"" + std::string(kWorksheetType) + "\" Target=\"" + target + "\"/>";

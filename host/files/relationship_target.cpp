@@ -34,4 +34,14 @@ std::string ResolveRelationshipTarget(std::string_view sourceDir, std::string_vi
   return out;
 }
 
+std::string PartFolder(std::string_view part) {
+  const std::size_t slash = part.rfind('/');
+  return slash == std::string_view::npos ? std::string() : std::string(part.substr(0, slash + 1));
+}
+
+std::string RelationshipsPartOf(std::string_view part) {
+  const std::string folder = PartFolder(part);
+  return folder + "_rels/" + std::string(part.substr(folder.size())) + ".rels";
+}
+
 }  // namespace nml::host::files

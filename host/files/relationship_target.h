@@ -1,4 +1,5 @@
-// The part a relationship of an .xlsx package points at.
+// Part names of an .xlsx package: the part a relationship points at, a
+// part's folder and the part holding its relationships.
 #pragma once
 
 #include <string>
@@ -12,5 +13,12 @@ namespace nml::host::files {
 /// its trailing slash, or empty for the root); "." segments are dropped and
 /// ".." removes the segment before it (never climbing above the root).
 std::string ResolveRelationshipTarget(std::string_view sourceDir, std::string_view target);
+
+/// The folder of a part, with its trailing slash ("xl/" for
+/// "xl/workbook.xml"), or empty for a part at the root.
+std::string PartFolder(std::string_view part);
+
+/// The part holding a part's relationships ("xl/_rels/workbook.xml.rels").
+std::string RelationshipsPartOf(std::string_view part);
 
 }  // namespace nml::host::files

@@ -38,18 +38,6 @@ constexpr std::uint64_t kSharedTextSlack = std::uint64_t{64} << 20;
 // ---------------------------------------------------------------------------
 // Part names and relationships
 
-std::string DirOf(std::string_view part) {
-  const std::size_t slash = part.rfind('/');
-  return slash == std::string_view::npos ? std::string() : std::string(part.substr(0, slash + 1));
-}
-
-std::string RelsPathFor(std::string_view part) {
-  const std::size_t slash = part.rfind('/');
-  const std::string dir = slash == std::string_view::npos ? std::string() : std::string(part.substr(0, slash + 1));
-  const std::string base(slash == std::string_view::npos ? part : part.substr(slash + 1));
-  return dir + "_rels/" + base + ".rels";
-}
-
 std::string_view LocalName(const char* qname) {
   const char* colon = std::strrchr(qname, ':');
   return colon ? std::string_view(colon + 1) : std::string_view(qname);
@@ -235,12 +223,12 @@ pugi::xml_document XlsxReader::LoadXml(const std::string& part, const std::strin
 }
 
 std::vector<Relationship> XlsxReader::ReadRelationships(const std::string& sourcePart) {
-  const std::string relsPart = RelsPathFor(sourcePart);
+  const std::string relsPart = RelationshipsPartOf(sourcePart);
   const std::optional<std::string> xml = zip_.ReadIfPresent(relsPart);
   std::vector<Relationship> out;
   if (!xml) return out;
   const pugi::xml_document doc = LoadXml(relsPart, *xml);
-  const std::string baseDir = DirOf(sourcePart);
+  const std::string baseDir = PartFolder(sourcePart);
   for (pugi::xml_node n = doc.document_element().first_child(); n; n = n.next_sibling()) {
     if (n.type() != pugi::node_element || LocalName(n.name()) != "Relationship") continue;
     if (std::string_view(Attr(n, "TargetMode").value()) == "External") continue;
