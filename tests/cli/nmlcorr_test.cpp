@@ -184,7 +184,7 @@ TEST_F(Nmlcorr_, DataProblemsAreNamedAndWriteNothing) {
   const auto ok = Nmlcorr("savings.csv --headers -x B1:C51 -q -o out.xlsx", dir);
   EXPECT_EQ(ok.status, 0) << ok.out;
   EXPECT_GT(fs::file_size(dir / "out.xlsx"), 1000u);
-  // The writer's temporary file is a hidden ".out.xlsx.XXXXXX" beside the output.
+  // The writer's temporary file is a hidden ".nmlcorr-XXXXXX.tmp" beside the output.
   for (const auto& entry : fs::directory_iterator(dir))
     EXPECT_NE(entry.path().filename().string().front(), '.') << entry.path();
 }
