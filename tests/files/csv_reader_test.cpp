@@ -101,11 +101,16 @@ TEST_F(CsvTest, BrokenFilesAreRejectedNamingTheLineAndLeaveTheApplicationAsItWas
   EXPECT_EQ(app_->ActiveWorkbook(), mine);
 }
 
-TEST(OpenWorkbook, DispatchesOnTheExtensionAndRefusesASecondOpening) {
+// A file opens as a workbook named after it, with one sheet named after its
+// stem (made valid as a sheet name), by its extension, and once.
+TEST(OpenWorkbook, DispatchesOnTheExtensionNamesAfterTheFileAndRefusesASecondOpening) {
   test::TempFolder dir;
   auto app = host::Application::Create();
   testing::WriteFile(dir.File("UPPER.CSV"), "7\n");
   const auto first = OpenWorkbook(*app, dir.File("UPPER.CSV"));
+  EXPECT_EQ(first->Name(), "UPPER.CSV");
+  EXPECT_EQ(first->SheetList().front()->Name(), "UPPER");
+  EXPECT_EQ(app->ActiveSheet(), first->SheetList().front());
   EXPECT_EQ(first->SheetList().front()->Store().Get(1, 1), Variant(7.0));
   ExpectFileError([&] { OpenWorkbook(*app, dir.File("UPPER.CSV")); }, kWorkbookAlreadyOpen, {"UPPER.CSV"});
   testing::WriteFile(dir.File("notes.txt"), "7\n");
@@ -115,22 +120,6 @@ TEST(OpenWorkbook, DispatchesOnTheExtensionAndRefusesASecondOpening) {
   ExpectFileError([&] { OpenWorkbook(*app, dir.File("missing.xlsx")); }, kCannotOpenFile, {"missing.xlsx"});
   EXPECT_EQ(app->Workbooks()->Count(), 1);
   EXPECT_EQ(app->ActiveWorkbook(), first);
-}
-
-TEST(OpenWorkbook, ReadsTheLongleyFileIntoAWorkbookNamedAfterIt) {
-  // Known values of the Longley data: the names, the first and the last year.
-  auto app = host::Application::Create();
-  const auto book = OpenWorkbook(*app, std::string(NML_TEST_DATA) + "/longley.csv");
-  const auto s = book->SheetList().front();
-  EXPECT_EQ(book->Name(), "longley.csv");
-  EXPECT_EQ(s->Name(), "longley");
-  EXPECT_EQ(app->ActiveSheet(), s);
-  const host::CellStore& st = s->Store();
-  EXPECT_EQ(st.Get(1, 7), Variant("Employed"));
-  EXPECT_EQ(st.Get(2, 6), Variant(1947.0));
-  EXPECT_EQ(st.Get(17, 7), Variant(70.551));
-  EXPECT_EQ(st.UsedRect(), (host::CellRect{1, 1, 17, 7}));
-  // Sheet names are made valid from any file name.
   for (const auto& [file, sheet] : std::vector<std::pair<std::string, std::string>>{
            {"My:Data[1]?.csv", "My_Data_1__"},
            {"a-rather-long-file-name-for-a-sheet-tab.csv", "a-rather-long-file-name-for-a-s"},

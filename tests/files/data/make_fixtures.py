@@ -1,17 +1,13 @@
 #!/usr/bin/python3
-"""Builds the workbook fixtures of the file-reader tests.
-
-handmade.xlsx is written part by part, so that it holds exactly the features
-under test (inline strings, rich text with phonetic runs, escaped control
-characters, shared formulas, cached results of every type, cells and rows
-without positions, namespace prefixes, column widths). openpyxl.xlsx comes
-from openpyxl, a second writer whose output the reader must take as it is;
-libreoffice.xlsx is openpyxl.xlsx saved again by LibreOffice, which stores
-the results of formulas (made only when soffice is installed).
-
-Run from this folder:  /usr/bin/python3 make_fixtures.py
-"""
+"""Builds the workbook fixtures of the file-reader tests; run from this folder: /usr/bin/python3 make_fixtures.py"""
+import os
+import shutil
+import subprocess
+import tempfile
 import zipfile
+
+import openpyxl
+from openpyxl.styles import Alignment, Border, Font, PatternFill, Side
 
 MAIN = "http://schemas.openxmlformats.org/spreadsheetml/2006/main"
 REL = "http://schemas.openxmlformats.org/officeDocument/2006/relationships"
@@ -144,60 +140,40 @@ SHEET2 = f"""<?xml version="1.0" encoding="UTF-8"?>
 </x:worksheet>"""
 
 
-def handmade():
-    with zipfile.ZipFile("handmade.xlsx", "w", zipfile.ZIP_DEFLATED) as z:
-        z.writestr("[Content_Types].xml", CONTENT_TYPES)
-        z.writestr("_rels/.rels", ROOT_RELS)
-        z.writestr("xl/workbook.xml", WORKBOOK)
-        z.writestr("xl/_rels/workbook.xml.rels", WORKBOOK_RELS)
-        z.writestr("xl/sharedStrings.xml", SHARED_STRINGS)
-        z.writestr("xl/styles.xml", STYLES)
-        z.writestr("xl/worksheets/sheet1.xml", SHEET1)
-        z.writestr("xl/worksheets/sheet2.xml", SHEET2)
+# handmade.xlsx is written part by part, so that it holds exactly the features under test.
+with zipfile.ZipFile("handmade.xlsx", "w", zipfile.ZIP_DEFLATED) as z:
+    for name, text in [("[Content_Types].xml", CONTENT_TYPES), ("_rels/.rels", ROOT_RELS),
+                       ("xl/workbook.xml", WORKBOOK), ("xl/_rels/workbook.xml.rels", WORKBOOK_RELS),
+                       ("xl/sharedStrings.xml", SHARED_STRINGS), ("xl/styles.xml", STYLES),
+                       ("xl/worksheets/sheet1.xml", SHEET1), ("xl/worksheets/sheet2.xml", SHEET2)]:
+        z.writestr(name, text)
 
+# openpyxl.xlsx comes from a second writer, whose output the reader must take as it is.
+wb = openpyxl.Workbook()
+ws = wb.active
+ws.title = "Messwerte"
+ws.append(["Name", "Height", "Weight", "Active"])
+ws.append(["Ann", 1.62, 55.5, True])
+ws.append(["Bob", 1.80, 81.25, False])
+ws.append(["Cy", 1.75, None, True])
+ws["B2"].number_format = "0.00"
+ws["C3"].number_format = "#,##0.0"
+ws["A1"].font = Font(bold=True)
+ws["A1"].fill = PatternFill("solid", fgColor="FFC0C0C0")
+thin = Side(style="thin")
+ws["A1"].border = Border(left=thin, right=thin, top=thin, bottom=thin)
+ws["A1"].alignment = Alignment(horizontal="right")
+ws["D4"] = "#N/A"  # openpyxl stores known error literals as error cells
+ws.column_dimensions["A"].width = 15
+second = wb.create_sheet("Second sheet")
+second["C5"] = "far away"
+second["A1"] = 10
+second["A2"] = "=A1*2"  # openpyxl keeps no cached result
+wb.save("openpyxl.xlsx")
 
-def by_openpyxl():
-    import openpyxl
-    from openpyxl.styles import Font, PatternFill, Alignment, Border, Side
-
-    wb = openpyxl.Workbook()
-    ws = wb.active
-    ws.title = "Messwerte"
-    ws.append(["Name", "Height", "Weight", "Active"])
-    ws.append(["Ann", 1.62, 55.5, True])
-    ws.append(["Bob", 1.80, 81.25, False])
-    ws.append(["Cy", 1.75, None, True])
-    ws["B2"].number_format = "0.00"
-    ws["C3"].number_format = "#,##0.0"
-    ws["A1"].font = Font(bold=True)
-    ws["A1"].fill = PatternFill("solid", fgColor="FFC0C0C0")
-    thin = Side(style="thin")
-    ws["A1"].border = Border(left=thin, right=thin, top=thin, bottom=thin)
-    ws["A1"].alignment = Alignment(horizontal="right")
-    ws["D4"] = "#N/A"  # openpyxl stores known error literals as error cells
-    ws.column_dimensions["A"].width = 15
-    second = wb.create_sheet("Second sheet")
-    second["C5"] = "far away"
-    second["A1"] = 10
-    second["A2"] = "=A1*2"  # openpyxl keeps no cached result
-    wb.save("openpyxl.xlsx")
-
-
-def by_libreoffice():
-    import os
-    import shutil
-    import subprocess
-    import tempfile
-
-    if not shutil.which("soffice"):
-        return
+# libreoffice.xlsx is openpyxl.xlsx saved again by LibreOffice, which stores the results of formulas.
+if shutil.which("soffice"):
     with tempfile.TemporaryDirectory() as out:
         subprocess.run(["soffice", "--headless", "--calc", "--convert-to", "xlsx:Calc MS Excel 2007 XML",
                         "--outdir", out, "openpyxl.xlsx"], check=True, capture_output=True)
         shutil.copy(os.path.join(out, "openpyxl.xlsx"), "libreoffice.xlsx")
-
-
-if __name__ == "__main__":
-    handmade()
-    by_openpyxl()
-    by_libreoffice()
