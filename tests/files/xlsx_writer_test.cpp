@@ -92,8 +92,6 @@ TEST_F(WriterTest, ValuesFormulasAndSheetNamesSurviveARoundTripInBothWritingMode
     EXPECT_EQ(back->SheetList()[0]->Name(), "It's data");
     EXPECT_EQ(back->SheetList()[1]->Name(), "Report");
     for (std::size_t i = 0; i < 2; ++i) ExpectSameCells(book_->SheetList()[i], back->SheetList()[i]);
-    EXPECT_TRUE(back->SheetList()[0]->Store().Get(8, 4).IsEmpty());
-    ASSERT_NE(back->SheetList()[0]->Store().Formula(8, 4), nullptr);
   }
 }
 
