@@ -57,8 +57,7 @@ line2 &lt;&amp;&gt; caf&#233; &#x263A;</t></si>
 <si><t><![CDATA[<raw> & text]]></t></si>
 </sst>"""
 
-# xf 0 default; 1 custom "0.000"; 2 built-in 10 (0.00%); 3 bold, solid fill
-# FFFF99 (palette 36), thin border all round, centred; 4 theme fill, left.
+# xf 0 default; 1 "0.000"; 2 built-in 10 (0.00%); 3 bold, fill FFFF99 (palette 36), thin border, centred; 4 fill, left.
 STYLES = f"""<?xml version="1.0" encoding="UTF-8"?>
 <styleSheet xmlns="{MAIN}">
 <numFmts count="1"><numFmt numFmtId="164" formatCode="0.000"/></numFmts>
