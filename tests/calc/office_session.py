@@ -14,12 +14,6 @@ import time
 SERVICE = "org.numerolith.NMLCorrelation.clsCorrelation"
 
 
-def _free_port():
-    with socket.socket(socket.AF_INET, socket.SOCK_STREAM) as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
-
-
 class OfficeSession:
     def __init__(self, oxt, timings=False, log=None):
         self.oxt = os.path.abspath(oxt)
@@ -64,7 +58,9 @@ class OfficeSession:
         subprocess.run(self._as_user(["env", "HOME=" + home, "unopkg", "add", "-s",
                                       "-env:UserInstallation=" + self.profile_url, oxt]),
                        check=True, env=env, cwd=self.tmp, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, timeout=120)
-        port = _free_port()
+        with socket.socket() as s:  # a free port on the loopback interface
+            s.bind(("127.0.0.1", 0))
+            port = s.getsockname()[1]
         self.log_path = self.log_path or os.path.join(self.tmp, "soffice.log")
         argv = ["env", "HOME=" + home] + (["NMLCORR_TIMINGS=1"] if self.timings else []) + [
             "soffice", "--headless", "--invisible", "--norestore", "--nologo", "--nodefault",
