@@ -2,6 +2,7 @@
 the extension's tests, its benchmark and the render check (Debian's python3:
 it has uno). As root, unopkg and soffice run as the user nobody (unopkg
 refuses per-user installs as root); the client reaches them over loopback."""
+import contextlib
 import os
 import shutil
 import signal
@@ -91,20 +92,14 @@ class OfficeSession:
 
     def stop(self):
         if self.desktop is not None:
-            try:
+            with contextlib.suppress(Exception):  # the bridge goes down with the office
                 self.desktop.terminate()
-            except Exception:
-                pass  # the bridge goes down with the office
             self.desktop = None
         if self.proc is not None:
-            try:
+            with contextlib.suppress(subprocess.TimeoutExpired):
                 self.proc.wait(timeout=20)
-            except subprocess.TimeoutExpired:
-                pass
-            try:  # soffice.bin and anything else the wrapper started
+            with contextlib.suppress(ProcessLookupError, PermissionError):  # soffice.bin and what else it started
                 os.killpg(self.proc.pid, signal.SIGKILL)
-            except (ProcessLookupError, PermissionError):
-                pass
             self.proc.wait()
             self.proc = None
         if self.tmp and not os.environ.get("NML_KEEP_PROFILE"):
