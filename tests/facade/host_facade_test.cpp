@@ -124,9 +124,11 @@ TEST_F(HostFacade, CanonicalReportIsFoundSavedAndReadBack) {
   // Every value comes back exactly (the file's digits are the shortest exact
   // ones; how each kind of cell is written is the file tests' concern).
   EXPECT_TRUE(Host::Values(where).values == report.values);
-  // The report header is a main title, bold in a larger font, after the file's round trip.
-  const CellStyle title = Host::Styles("Sheet2", 1, 1, 1, 1).at(0);
-  EXPECT_TRUE(title.bold && title.fontSize == 14);
+  // After the file's round trip the report header is a main title, bold in a
+  // larger font, and "Correlation Matrix (r)" in row 5 a table title in the default one.
+  const std::vector<CellStyle> titles = Host::Styles("Sheet2", 1, 1, 5, 1);
+  EXPECT_TRUE(titles[0].bold && titles[0].fontSize == 14);
+  EXPECT_TRUE(titles[4].bold && titles[4].fontSize == 0);
 
   // Saved again with a sheet added, the workbook keeps its file's parts
   // unless a sheet read from it, or the file itself, changed since.
