@@ -1,14 +1,8 @@
-"""A headless LibreOffice with the extension installed in a fresh profile.
-
-Used by the extension's tests, its benchmark and the render check. Run with
-Debian's /usr/bin/python3 (it has the uno module). As root, unopkg and soffice
-run as the user nobody (unopkg refuses per-user installs as root); the client
-talks to the office over a loopback socket, which works across users.
-
-    with OfficeSession(oxt_path) as office:
-        doc = office.new_calc()
-        corr = office.create_service(doc)
-"""
+"""A headless LibreOffice with the extension installed in a fresh profile, for
+the extension's tests, its benchmark and the render check (Debian's python3:
+it has uno). As root, unopkg and soffice run as the user nobody (unopkg
+refuses per-user installs as root); the client reaches them over loopback."""
+import contextlib
 import os
 import shutil
 import signal
@@ -21,12 +15,6 @@ import time
 SERVICE = "org.numerolith.NMLCorrelation.clsCorrelation"
 
 
-def _free_port():
-    with socket.socket(socket.AF_INET, socket.SOCK_STREAM) as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
-
-
 class OfficeSession:
     def __init__(self, oxt, timings=False, log=None):
         self.oxt = os.path.abspath(oxt)
@@ -34,7 +22,6 @@ class OfficeSession:
         self.log_path = log
         self.proc = self.tmp = self.ctx = self.desktop = None
 
-    # -- life cycle -------------------------------------------------------
     def __enter__(self):
         try:
             self.start()
@@ -72,18 +59,18 @@ class OfficeSession:
         subprocess.run(self._as_user(["env", "HOME=" + home, "unopkg", "add", "-s",
                                       "-env:UserInstallation=" + self.profile_url, oxt]),
                        check=True, env=env, cwd=self.tmp, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, timeout=120)
-        port = _free_port()
+        with socket.socket() as s:  # a free port on the loopback interface
+            s.bind(("127.0.0.1", 0))
+            port = s.getsockname()[1]
         self.log_path = self.log_path or os.path.join(self.tmp, "soffice.log")
-        with open(self.log_path, "w"):
-            os.chmod(self.log_path, 0o666)
-        log = open(self.log_path, "a")
         argv = ["env", "HOME=" + home] + (["NMLCORR_TIMINGS=1"] if self.timings else []) + [
             "soffice", "--headless", "--invisible", "--norestore", "--nologo", "--nodefault",
             "-env:UserInstallation=" + self.profile_url,
             "--accept=socket,host=127.0.0.1,port=%d;urp;StarOffice.ComponentContext" % port]
         if os.environ.get("NML_OFFICE_DISPLAY"):  # with a display: show the office (dialog trials)
             argv = [a for a in argv if a not in ("--headless", "--invisible")]
-        with log:
+        with open(self.log_path, "w") as log:
+            os.chmod(self.log_path, 0o666)
             self.proc = subprocess.Popen(self._as_user(argv), env=env, cwd=self.tmp, stdout=log, stderr=log,
                                          start_new_session=True)
         # The client needs the extension's types: point it at the same profile.
@@ -105,27 +92,20 @@ class OfficeSession:
 
     def stop(self):
         if self.desktop is not None:
-            try:
+            with contextlib.suppress(Exception):  # the bridge goes down with the office
                 self.desktop.terminate()
-            except Exception:
-                pass  # the bridge goes down with the office
             self.desktop = None
         if self.proc is not None:
-            try:
+            with contextlib.suppress(subprocess.TimeoutExpired):
                 self.proc.wait(timeout=20)
-            except subprocess.TimeoutExpired:
-                pass
-            try:  # soffice.bin and anything else the wrapper started
+            with contextlib.suppress(ProcessLookupError, PermissionError):  # soffice.bin and what else it started
                 os.killpg(self.proc.pid, signal.SIGKILL)
-            except (ProcessLookupError, PermissionError):
-                pass
             self.proc.wait()
             self.proc = None
         if self.tmp and not os.environ.get("NML_KEEP_PROFILE"):
             shutil.rmtree(self.tmp, ignore_errors=True)
             self.tmp = None
 
-    # -- helpers ----------------------------------------------------------
     @staticmethod
     def props(**kw):
         from com.sun.star.beans import PropertyValue
@@ -134,24 +114,18 @@ class OfficeSession:
     def new_calc(self, hidden=True):
         return self.desktop.loadComponentFromURL("private:factory/scalc", "_blank", 0, self.props(Hidden=hidden))
 
-    def create_service(self, doc=None):
-        smgr = self.ctx.ServiceManager
-        args = (doc,) if doc is not None else ()
-        return smgr.createInstanceWithArgumentsAndContext(SERVICE, args, self.ctx)
+    def create_service(self, doc):
+        return self.ctx.ServiceManager.createInstanceWithArgumentsAndContext(SERVICE, (doc,), self.ctx)
 
 
 def load_csv(doc, sheet_name, path):
-    """Fills a sheet from a CSV whose first row holds names, in one block."""
+    """Fills the named sheet from a CSV whose first row holds names, in one block."""
     import csv
     with open(path, newline="") as f:
         rows = list(csv.reader(f))
     data = [tuple(rows[0])] + [tuple(_cell(v) for v in r) for r in rows[1:]]
-    sheets = doc.Sheets
-    if not sheets.hasByName(sheet_name):
-        sheets.insertNewByName(sheet_name, sheets.Count)
-    sheet = sheets.getByName(sheet_name)
-    rng = sheet.getCellRangeByPosition(0, 0, len(data[0]) - 1, len(data) - 1)
-    rng.setDataArray(tuple(data))
+    sheet = doc.Sheets.getByName(sheet_name)
+    sheet.getCellRangeByPosition(0, 0, len(data[0]) - 1, len(data) - 1).setDataArray(tuple(data))
     return rows[0], len(data)
 
 

@@ -73,12 +73,9 @@ TEST_F(HostFacade, BlocksGoInAndComeBackUnchanged) {
   const CellBlock used = Host::UsedValues("Data");
   ASSERT_EQ(used.rows, 3);
   ASSERT_EQ(used.columns, 5);
+  // Variants compare equal only when of one kind as well.
   for (std::int32_t r = 0; r < in.rows; ++r)
-    for (std::int32_t c = 0; c < in.columns; ++c) {
-      const Variant& got = used.At(in.top - 1 + r, in.left - 1 + c);
-      EXPECT_EQ(got.Kind(), in.At(r, c).Kind()) << r << "," << c;
-      EXPECT_EQ(got, in.At(r, c)) << r << "," << c;
-    }
+    for (std::int32_t c = 0; c < in.columns; ++c) EXPECT_EQ(used.At(in.top - 1 + r, in.left - 1 + c), in.At(r, c));
   EXPECT_TRUE(used.At(0, 0).IsEmpty());
   EXPECT_EQ(Host::UsedValues("Notes").rows, 0);
   const CellBlock one = Host::Values("Data!D2:D3");
@@ -124,23 +121,14 @@ TEST_F(HostFacade, CanonicalReportIsFoundSavedAndReadBack) {
   Host::Reset();
   Host::Open(saved);
   EXPECT_EQ(Host::Sheets(), (std::vector<std::string>{"savings", "Sheet2"}));
-  const CellBlock back = Host::Values(where);
-  ASSERT_EQ(back.values.size(), report.values.size());
-  // Numbers come back to the 16 significant digits the file holds.
-  for (std::size_t i = 0; i < back.values.size(); ++i) {
-    const Variant &got = back.values[i], &want = report.values[i];
-    if (want.IsNumber())
-      EXPECT_NEAR(got.ToDouble(), want.ToDouble(), 1e-15 * std::fabs(want.ToDouble())) << i;
-    else
-      EXPECT_EQ(got, want) << i;
-  }
-  // The report header is a main title in a larger font, "Correlation Matrix
-  // (r)" a table title in the default one, after the file's round trip.
+  // Every value comes back exactly (the file's digits are the shortest exact
+  // ones; how each kind of cell is written is the file tests' concern).
+  EXPECT_TRUE(Host::Values(where).values == report.values);
+  // After the file's round trip the report header is a main title, bold in a
+  // larger font, and "Correlation Matrix (r)" in row 5 a table title in the default one.
   const std::vector<CellStyle> titles = Host::Styles("Sheet2", 1, 1, 5, 1);
-  EXPECT_EQ(titles[0].fontSize, 14);
-  EXPECT_EQ(back.At(4, 0), Variant("Correlation Matrix (r)"));
-  EXPECT_EQ(titles[4].fontSize, 0);
-  EXPECT_TRUE(titles[0].bold && titles[4].bold);
+  EXPECT_TRUE(titles[0].bold && titles[0].fontSize == 14);
+  EXPECT_TRUE(titles[4].bold && titles[4].fontSize == 0);
 
   // Saved again with a sheet added, the workbook keeps its file's parts
   // unless a sheet read from it, or the file itself, changed since.

@@ -1,9 +1,6 @@
 #!/usr/bin/env python3
 """Writes the fuzz seeds of small files that would take far more memory than
-they hold if spelled out: a shared string named by many cells, one number
-format used by many styles, one cell per column in the last row, a column
-width on the last column of many sheets, and a CSV of one-letter fields.
-Run from the repository root; the seeds are kept in tests/fuzz/corpus/."""
+they hold if spelled out (run from the repository root)."""
 import zipfile
 
 MAIN = "http://schemas.openxmlformats.org/spreadsheetml/2006/main"

@@ -60,8 +60,11 @@ class ServerTest : public ::testing::Test {
   void SetUp() override {
     NmlHostReset();
     ASSERT_EQ(NmlHostOpenWorkbook(NML_TEST_DATA "/savings.csv"), S_OK) << NmlServerLastError();
-    object = Create();
-    ASSERT_NE(object, nullptr);
+    IClassFactory* factory = nullptr;
+    void** made = reinterpret_cast<void**>(&object);
+    ASSERT_EQ(DllGetClassObject(&CLSID_clsCorrelation, &IID_IClassFactory, reinterpret_cast<void**>(&factory)), S_OK);
+    ASSERT_EQ(factory->lpVtbl->CreateInstance(factory, nullptr, &IID_IDispatch, made), S_OK);
+    factory->lpVtbl->Release(factory);
   }
   void TearDown() override {
     if (object) {
@@ -70,16 +73,6 @@ class ServerTest : public ::testing::Test {
     ClearException();
     NmlHostReset();
     EXPECT_EQ(DllCanUnloadNow(), S_OK);
-  }
-
-  static IDispatch* Create() {
-    IClassFactory* factory = nullptr;
-    if (DllGetClassObject(&CLSID_clsCorrelation, &IID_IClassFactory, reinterpret_cast<void**>(&factory)) != S_OK)
-      return nullptr;
-    IDispatch* made = nullptr;
-    const HRESULT hr = factory->lpVtbl->CreateInstance(factory, nullptr, &IID_IDispatch, reinterpret_cast<void**>(&made));
-    factory->lpVtbl->Release(factory);
-    return hr == S_OK ? made : nullptr;
   }
 
   DISPID Id(std::string_view name) {
