@@ -107,11 +107,14 @@ TEST(ReferenceValues, EveryCaseOfEveryFileAgrees) {
       const Error error = Analyse(e, methods.at(method), x, y, {true, true, true});
       ASSERT_EQ(error.Number(), 0) << error.Description() << " at " << error.Source();
       ++cases;
-      ExpectLike(e.R(), c.at("R"), Compare::kStat, "R");
+      // Plain correlation matrices, means and standard deviations are held
+      // to a few units of their last digits.
+      const bool plainR = method == "simple" || method == "canonical";
+      ExpectLike(e.R(), c.at("R"), Compare::kStat, "R", plainR ? 1e-12 : kStatTol);
       ExpectLike(e.P(), c.at("P"), Compare::kProb, "P");
       // Dependent variables (or set 1) first, then the others.
-      ExpectLike(Variant(e.Means()), c.at("mean"), Compare::kStat, "Means");
-      ExpectLike(Variant(e.SDs()), c.at("sd"), Compare::kStat, "SDs");
+      ExpectLike(e.Means(), c.at("mean"), Compare::kStat, "Means", 1e-14);
+      ExpectLike(e.SDs(), c.at("sd"), Compare::kStat, "SDs", 1e-13);
       if (method == "canonical")
         ExpectCanonical(e, c, x, y);
       else
@@ -163,8 +166,6 @@ TEST(CertifiedValues, ExactPolynomialsOfIllConditionedPowersAreAPerfectFit) {
   };
   std::vector<Polynomial> cases = {
       {"1 + 2x - 3x^3 + 0.5x^5", 0, 5, p5},
-      {"1e-8 (1 + 2x - 3x^3 + 0.5x^5)", 0, 5, [&](double x) { return 1e-8 * p5(x); }},
-      {"1e8 (1 + 2x - 3x^3 + 0.5x^5)", 0, 5, [&](double x) { return 1e8 * p5(x); }},
       {"x^5", 0, 5, [](double x) { return std::pow(x, 5); }},
       {"x", 0, 5, [](double x) { return x; }},
       {"x^2", 0, 5, [](double x) { return x * x; }},
@@ -191,16 +192,10 @@ TEST(CertifiedValues, ExactPolynomialsOfIllConditionedPowersAreAPerfectFit) {
 }
 
 TEST(HandWorked, FiveCasesWithACorrelationOfFourFifths) {
-  // x = 1..5, y = (2, 1, 4, 3, 5): r = 0.8 and t = 0.8 sqrt(3) / 0.6, whose
-  // two-sided probability on 3 df is 0.10408803866182786; F = t^2 = 16/3 has
-  // the same probability.
+  // x = 1..5, y = (2, 1, 4, 3, 5): r = 0.8, F = t^2 = 16/3 with the two-sided
+  // probability of t = 0.8 sqrt(3) / 0.6 on 3 df, 0.10408803866182786.
   const Matrix x = Cols({{1, 2, 3, 4, 5}}), y = Cols({{2, 1, 4, 3, 5}});
-  const Matrix both = Cols({{1, 2, 3, 4, 5}, {2, 1, 4, 3, 5}});
-  clsCorrelationBO simple, multiple, canonical;
-  ASSERT_EQ(Analyse(simple, 0, both).Number(), 0);
-  EXPECT_TRUE(CloseRel(simple.R().Doubles()(1, 2), 0.8));
-  EXPECT_TRUE(CloseRel(simple.TestStat().Variants()(2, 1).AsDouble(), 0.8 * std::sqrt(3.0) / 0.6));
-  EXPECT_NEAR(simple.P().Variants()(1, 2).AsDouble(), 0.10408803866182786, 1e-13);
+  clsCorrelationBO multiple, canonical;
 
   // A negative correlation gives the same multiple correlation.
   ASSERT_EQ(Analyse(multiple, 1, x, Cols({{4, 5, 2, 3, 1}})).Number(), 0);

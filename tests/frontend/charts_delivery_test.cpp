@@ -74,27 +74,18 @@ TEST_F(ChartsDelivery, CanonicalRowsUseTheScoreBlockHalvesAndStackAcrossRuns) {
   EXPECT_EQ(out->Charts()[2].top, 165);
   EXPECT_EQ(detail::StateOf(corr).CanonicalPlotTop, 330);
 
-  // A second run on a new sheet places its rows further down.
-  corr.OutputRange("");
+  // A second run on a new sheet places its row further down; with neither
+  // flag it shows, and plots, the standardised results only.
+  corr.Raw(false);
+  corr.Standardised(false);
   book->Worksheets()->Add()->SetName("Second");
   corr.OutputRange("Second!A1");
   corr.Results();
   auto second = book->Worksheets()->Item("Second");
-  ASSERT_EQ(second->Charts().size(), 4u);
-  EXPECT_EQ(second->Charts()[0].top, 330);
-  EXPECT_EQ(second->Charts()[3].top, 495);
-}
-
-TEST_F(ChartsDelivery, StandardisedOnlyPlotsTheStandardisedBlock) {
-  corr.Method(nmlCorrCanonical);
-  corr.XRange("Data!A1:B12");
-  corr.YRange("Data!C1:D12");
-  corr.Headers(true);
-  corr.Plots(true);
-  corr.Results();  // neither flag: standardised results only
-  const auto out = detail::StateOf(corr).OutputCells->Worksheet();
-  ASSERT_EQ(out->Charts().size(), 2u);
-  EXPECT_EQ(out->Charts()[0].title, "Std Canonical Variates");
+  ASSERT_EQ(second->Charts().size(), 2u);
+  EXPECT_EQ(second->Charts()[0].title, "Std Canonical Variates");
+  EXPECT_EQ(second->Charts()[1].top, 330);
+  EXPECT_EQ(detail::StateOf(corr).CanonicalPlotTop, 495);
 }
 
 }  // namespace
