@@ -78,11 +78,8 @@ inline void ExpectLike(const Variant& got, const json& want, Compare how, const 
 inline Matrix Cols(std::initializer_list<std::vector<double>> cols) {
   Matrix m = Array<double>::Matrix(static_cast<std::int32_t>(cols.begin()->size()),
                                    static_cast<std::int32_t>(cols.size()));
-  std::int32_t j = 1;
-  for (const auto& col : cols) {
-    for (std::int32_t i = 1; i <= m.UBound(1); ++i) m(i, j) = col[i - 1];
-    ++j;
-  }
+  for (std::int32_t j = 1; j <= m.UBound(2); ++j)
+    for (std::int32_t i = 1; i <= m.UBound(1); ++i) m(i, j) = cols.begin()[j - 1][i - 1];
   return m;
 }
 

@@ -1,10 +1,25 @@
-// The engine object: the dispatch of Analyse, and what a run leaves alone.
+// The engine object: independent copies in and out, the dispatch of Analyse,
+// and what a run leaves alone.
 #include "engine_fixture.h"
 
 namespace nml::test {
 namespace {
 
 Matrix SmallData() { return Cols({{1, 2, 3, 4, 5, 6}, {2, 1, 4, 3, 6, 5}, {5, 3, 4, 1, 2, 0}}); }
+
+TEST(EngineState, SettersAndGettersCopy) {
+  clsCorrelationBO e;
+  Matrix data = SmallData();
+  e.X(data);
+  data(1, 1) = 99;  // the caller's array is not the engine's
+  Matrix x = e.X();
+  x(2, 2) = -7;
+  EXPECT_EQ(e.X(), SmallData());
+  e.Analyse();
+  Variant r = e.R();
+  r.Doubles()(1, 2) = 5;
+  EXPECT_NE(e.R().Doubles()(1, 2), 5.0);
+}
 
 TEST(EngineDispatch, MethodsOutsideTheListRunSimpleCorrelation) {
   clsCorrelationBO simple;

@@ -49,15 +49,17 @@ class ReferenceEndToEnd : public HostFixture {
 TEST_F(ReferenceEndToEnd, OneBlockOfEachMethodMatches) {
   // savings.csv: country, sr, pop15, pop75, dpi, ddpi in columns A to F. Each
   // row is the first case of its method in savings.json; a block's values
-  // start two rows below its title.
+  // start two rows below its title. Simple correlation plots each pair,
+  // canonical each variate of each section, the others nothing.
   const struct {
     const char *method, *x, *y, *title, *key;
     std::int32_t col;
+    std::size_t charts;
   } runs[] = {
-      {"simple", "savings!B1:F51", "", "t Statistic", "T", 2},
-      {"multiple", "savings!C1:F51", "savings!B1:B51", "F Statistic", "F", 2},
-      {"partial", "savings!C1:D51", "savings!B1:B51,savings!E1:F51", "Correlation Significance (P)", "P", 2},
-      {"canonical", "savings!C1:D51", "savings!B1:B51,savings!E1:F51", "Canonical Correlations", "p", 6},
+      {"simple", "savings!B1:F51", "", "t Statistic", "T", 2, 10},
+      {"multiple", "savings!C1:F51", "savings!B1:B51", "F Statistic", "F", 2, 0},
+      {"partial", "savings!C1:D51", "savings!B1:B51,savings!E1:F51", "Correlation Significance (P)", "P", 2, 0},
+      {"canonical", "savings!C1:D51", "savings!B1:B51,savings!E1:F51", "Canonical Correlations", "p", 6, 4},
   };
   host::files::ReadCsv(*app, test::DataPath("savings.csv"));
   for (std::int32_t k = 0; k < 4; ++k) {
@@ -68,10 +70,12 @@ TEST_F(ReferenceEndToEnd, OneBlockOfEachMethodMatches) {
     corr.Descriptives(true);
     corr.Raw(true);
     corr.Standardised(true);
+    corr.Plots(true);
     corr.XRange(runs[k].x);
     if (*runs[k].y) corr.YRange(runs[k].y);
     corr.Results();
     out = detail::StateOf(corr).OutputCells->Worksheet();
+    EXPECT_EQ(out->Charts().size(), runs[k].charts);
     const json want = test::FindCase("savings", runs[k].method)[runs[k].key];
     ExpectBlock(FindTitle(runs[k].title) + 2, runs[k].col, want, *runs[k].key == 'P' || *runs[k].key == 'p');
   }

@@ -64,32 +64,26 @@ TEST(CorrelationMatrix, LargeDataTakesTheBlockedPathWithTheSameAccuracy) {
   }
 }
 
-TEST(ColumnDescriptives, ConstantColumnHasNoSpreadAndHugeOffsetsKeepTheirDigits) {
-  // A constant 0.3 (inexact in binary): mean 0.3, SD and SE 0; 1e9 + 1..5:
-  // mean 1e9 + 3, SD sqrt(2.5).
-  const Matrix d = test::FromRows(5, 2, {0.3, 1e9 + 1, 0.3, 1e9 + 2, 0.3, 1e9 + 3, 0.3, 1e9 + 4, 0.3, 1e9 + 5});
-  Array<double> means, sds, ses, ns;
-  MatrixOps().ColumnDescriptives(d, means, sds, ses, ns);
-  EXPECT_EQ(test::FromRows(1, 4, {means(1), sds(1), ses(1), means(2)}), test::FromRows(1, 4, {0.3, 0, 0, 1e9 + 3}));
-  EXPECT_EQ(sds(2), std::sqrt(2.5));
-}
-
-TEST(ColumnDescriptives, SortedColumnsLongerThanThePilotRows) {
-  // 1..n and its negative, 1e6 + 1..n: the first rows' mean lies far from
-  // the column's. Mean (n + 1) / 2, SD sqrt(n (n + 1) / 12), in closed form.
+TEST(ColumnDescriptives, ConstantSortedAndOffsetColumnsLongerThanThePilotRows) {
+  // A constant 0.3 (inexact in binary): mean 0.3, SD and SE 0. -1..-n and
+  // 1e9 + 1..n, sorted, so that the first rows' mean lies far from the
+  // column's: mean -(n + 1) / 2 and 1e9 + (n + 1) / 2, SD sqrt(n (n + 1) / 12).
   const std::int32_t n = 50000;
-  Matrix d = Array<double>::Matrix(n, 2);
+  Matrix d = Array<double>::Matrix(n, 3);
   for (std::int32_t i = 1; i <= n; ++i) {
-    d(i, 1) = -i;
-    d(i, 2) = 1e6 + i;
+    d(i, 1) = 0.3;
+    d(i, 2) = -i;
+    d(i, 3) = 1e9 + i;
   }
   Array<double> means, sds, ses, ns;
   MatrixOps().ColumnDescriptives(d, means, sds, ses, ns);
+  EXPECT_EQ(test::FromRows(1, 6, {means(1), sds(1), ses(1), means(2), means(3), ns(3)}),
+            test::FromRows(1, 6, {0.3, 0, 0, -(n + 1) / 2.0, 1e9 + (n + 1) / 2.0, n}));
   const double sd = std::sqrt(n * (n + 1.0) / 12.0);
-  EXPECT_EQ(means(1), -(n + 1) / 2.0);
-  EXPECT_EQ(means(2), 1e6 + (n + 1) / 2.0);
-  EXPECT_LT(test::RelativeError(sds(1), sd), 1e-15);
-  EXPECT_LT(test::RelativeError(sds(2), sd), 1e-15);
+  for (std::int32_t j : {2, 3}) {
+    EXPECT_LT(test::RelativeError(sds(j), sd), 1e-15) << j;
+    EXPECT_LT(test::RelativeError(ses(j), sd / std::sqrt(n)), 1e-15) << j;
+  }
 }
 
 }  // namespace
