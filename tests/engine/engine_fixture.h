@@ -39,17 +39,17 @@ inline Variant At(const Variant& a, std::int32_t i, std::int32_t j) {
 
 /// A result vector or matrix against a flat or nested reference list: "-"
 /// must be the marker, a number a Double within the tolerance.
-inline void ExpectLike(const Variant& got, const json& want, Compare how, const std::string& what) {
+inline void ExpectLike(const Variant& got, const json& want, Compare how, const std::string& what,
+                       double rel = kStatTol) {
   ASSERT_TRUE(got.IsArray()) << what;
   const bool nested = want.at(0).is_array();
   const auto rows = static_cast<std::int32_t>(want.size());
   const auto cols = nested ? static_cast<std::int32_t>(want.at(0).size()) : 1;
-  const int rank = got.Kind() == VarKind::kDoubleArray ? got.Doubles().Rank() : got.Variants().Rank();
-  ASSERT_EQ(rank, nested ? 2 : 1) << what;
-  ASSERT_EQ(got.Kind() == VarKind::kDoubleArray ? got.Doubles().UBound(1) : got.Variants().UBound(1), rows) << what;
-  if (nested) {
-    ASSERT_EQ(got.Kind() == VarKind::kDoubleArray ? got.Doubles().UBound(2) : got.Variants().UBound(2), cols) << what;
-  }
+  const bool doubles = got.Kind() == VarKind::kDoubleArray;
+  ASSERT_EQ(doubles ? got.Doubles().Rank() : got.Variants().Rank(), nested ? 2 : 1) << what;
+  auto bound = [&](int d) { return doubles ? got.Doubles().UBound(d) : got.Variants().UBound(d); };
+  ASSERT_EQ(bound(1), rows) << what;
+  ASSERT_EQ(nested ? bound(2) : 1, cols) << what;
   for (std::int32_t j = 1; j <= cols; ++j) {
     double sign = 1;
     if (how == Compare::kUpToSign) {
@@ -67,7 +67,7 @@ inline void ExpectLike(const Variant& got, const json& want, Compare how, const 
         ADD_FAILURE() << where << ": want a Double " << w << ", got kind " << static_cast<int>(g.Kind());
       } else {
         EXPECT_TRUE(how == Compare::kProb ? CloseProb(g.AsDouble(), w.get<double>())
-                                          : CloseRel(sign * g.AsDouble(), w.get<double>()))
+                                          : CloseRel(sign * g.AsDouble(), w.get<double>(), rel))
             << where;
       }
     }
@@ -78,11 +78,8 @@ inline void ExpectLike(const Variant& got, const json& want, Compare how, const 
 inline Matrix Cols(std::initializer_list<std::vector<double>> cols) {
   Matrix m = Array<double>::Matrix(static_cast<std::int32_t>(cols.begin()->size()),
                                    static_cast<std::int32_t>(cols.size()));
-  std::int32_t j = 1;
-  for (const auto& col : cols) {
-    for (std::int32_t i = 1; i <= m.UBound(1); ++i) m(i, j) = col[i - 1];
-    ++j;
-  }
+  for (std::int32_t j = 1; j <= m.UBound(2); ++j)
+    for (std::int32_t i = 1; i <= m.UBound(1); ++i) m(i, j) = cols.begin()[j - 1][i - 1];
   return m;
 }
 

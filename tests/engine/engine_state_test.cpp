@@ -1,5 +1,5 @@
-// The engine object: its starting state, independent copies in and out, the
-// dispatch of Analyse, and what a run leaves alone.
+// The engine object: independent copies in and out, the dispatch of Analyse,
+// and what a run leaves alone.
 #include "engine_fixture.h"
 
 namespace nml::test {
@@ -12,22 +12,13 @@ TEST(EngineState, SettersAndGettersCopy) {
   Matrix data = SmallData();
   e.X(data);
   data(1, 1) = 99;  // the caller's array is not the engine's
-  EXPECT_EQ(e.X()(1, 1), 1.0);
   Matrix x = e.X();
   x(2, 2) = -7;
-  EXPECT_EQ(e.X()(2, 2), 1.0);
-
-  e.CalculateDescriptives(kVTrue);
+  EXPECT_EQ(e.X(), SmallData());
   e.Analyse();
-  Array<double> means = e.Means();
-  means(1) = 1000;
-  EXPECT_EQ(e.Means()(1), 3.5);
   Variant r = e.R();
   r.Doubles()(1, 2) = 5;
   EXPECT_NE(e.R().Doubles()(1, 2), 5.0);
-  Variant p = e.P();
-  p.Variants()(1, 1) = Variant(1.0);
-  EXPECT_TRUE(IsMarker(e.P().Variants()(1, 1)));
 }
 
 TEST(EngineDispatch, MethodsOutsideTheListRunSimpleCorrelation) {

@@ -14,11 +14,6 @@ class ChartsDelivery : public HostFixture {
     Fill(1, 12, 1, 5, Noise);
     for (std::int32_t c = 1; c <= 5; ++c) Put(1, c, Variant(std::string("v").append(std::to_string(c))));
   }
-  static std::vector<std::string> Series(const host::Worksheet& sheet) {
-    std::vector<std::string> out;
-    for (const auto& c : sheet.Charts()) out.push_back(c.firstSeries->Address() + " " + c.secondSeries->Address());
-    return out;
-  }
   clsCorrelation corr;
 };
 
@@ -30,24 +25,12 @@ TEST_F(ChartsDelivery, ScatterPlotsLeaveOutTheNameRow) {
   const auto out = detail::StateOf(corr).OutputCells->Worksheet();
   // Three names: charts (1,2), (1,3), (2,3) on the data without the name row;
   // the report is 4 columns wide, so they anchor in column F of the output.
-  EXPECT_EQ(Series(*out), (std::vector<std::string>{"$A$2:$A$12 $B$2:$B$12", "$A$2:$A$12 $C$2:$C$12",
-                                                    "$B$2:$B$12 $C$2:$C$12"}));
+  std::vector<std::string> series;
+  for (const auto& c : out->Charts()) series.push_back(c.firstSeries->Address() + " " + c.secondSeries->Address());
+  EXPECT_EQ(series, (std::vector<std::string>{"$A$2:$A$12 $B$2:$B$12", "$A$2:$A$12 $C$2:$C$12", "$B$2:$B$12 $C$2:$C$12"}));
   EXPECT_EQ(out->Charts()[0].anchor->Address(), "$F$1");
   EXPECT_EQ(out->Charts()[0].secondAxisTitle, "v2");
   EXPECT_EQ(out->Charts()[1].firstAxisTitle, "v1");
-}
-
-TEST_F(ChartsDelivery, MultipleAndPartialDrawNothing) {
-  corr.XRange("Data!A1:B12");
-  corr.YRange("Data!C1:D12");
-  corr.Headers(true);
-  corr.Plots(true);
-  for (std::int32_t m : {nmlCorrMultiple, nmlCorrPartial}) {
-    corr.Method(m);
-    corr.OutputRange("");
-    corr.Results();
-    EXPECT_TRUE(detail::StateOf(corr).OutputCells->Worksheet()->Charts().empty()) << m;
-  }
 }
 
 TEST_F(ChartsDelivery, CanonicalRowsUseTheScoreBlockHalvesAndStackAcrossRuns) {
@@ -74,27 +57,18 @@ TEST_F(ChartsDelivery, CanonicalRowsUseTheScoreBlockHalvesAndStackAcrossRuns) {
   EXPECT_EQ(out->Charts()[2].top, 165);
   EXPECT_EQ(detail::StateOf(corr).CanonicalPlotTop, 330);
 
-  // A second run on a new sheet places its rows further down.
-  corr.OutputRange("");
+  // A second run on a new sheet places its row further down; with neither
+  // flag it shows, and plots, the standardised results only.
+  corr.Raw(false);
+  corr.Standardised(false);
   book->Worksheets()->Add()->SetName("Second");
   corr.OutputRange("Second!A1");
   corr.Results();
   auto second = book->Worksheets()->Item("Second");
-  ASSERT_EQ(second->Charts().size(), 4u);
-  EXPECT_EQ(second->Charts()[0].top, 330);
-  EXPECT_EQ(second->Charts()[3].top, 495);
-}
-
-TEST_F(ChartsDelivery, StandardisedOnlyPlotsTheStandardisedBlock) {
-  corr.Method(nmlCorrCanonical);
-  corr.XRange("Data!A1:B12");
-  corr.YRange("Data!C1:D12");
-  corr.Headers(true);
-  corr.Plots(true);
-  corr.Results();  // neither flag: standardised results only
-  const auto out = detail::StateOf(corr).OutputCells->Worksheet();
-  ASSERT_EQ(out->Charts().size(), 2u);
-  EXPECT_EQ(out->Charts()[0].title, "Std Canonical Variates");
+  ASSERT_EQ(second->Charts().size(), 2u);
+  EXPECT_EQ(second->Charts()[0].title, "Std Canonical Variates");
+  EXPECT_EQ(second->Charts()[1].top, 330);
+  EXPECT_EQ(detail::StateOf(corr).CanonicalPlotTop, 495);
 }
 
 }  // namespace

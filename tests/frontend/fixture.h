@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -37,11 +38,7 @@ class HostFixture : public ::testing::Test {
   }
   /// Some non-degenerate numbers: no two columns perfectly related.
   static double Noise(std::int32_t r, std::int32_t c) {
-    std::uint32_t h = static_cast<std::uint32_t>(r) * 2654435761u ^ static_cast<std::uint32_t>(c) * 40503u;
-    h ^= h >> 13;
-    h *= 0x5bd1e995u;
-    h ^= h >> 15;
-    return static_cast<double>(h % 10007) / 100.0 + r * 0.5 * c;
+    return std::fmod(std::fabs(std::sin(r * 12.9898 + c * 78.233)) * 43758.5453, 100.0) + r * 0.5 * c;
   }
 
   host::ApplicationRef app;

@@ -1,18 +1,15 @@
-// One case of each method run end to end through Results on the worksheet
-// host and read back from the pasted report, against the values of an
-// independent statistics system (the engine's tests check every case, the
-// layout tests every cell).
+// Each method run end to end through Results on the worksheet host, ranges
+// given as sheet-qualified (and multi-area) text, and one block of the pasted
+// report read back against the values of an independent statistics system
+// (the engine's tests check every case, the layout tests every cell).
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cmath>
 #include <string>
-#include <vector>
 
 #include "fixture.h"
 #include "frontend/correlation_state.h"
 #include "host/files/csv_reader.h"
-#include "host/reference_parser.h"
 #include "support/test_data.h"
 #include "support/tolerance.h"
 
@@ -23,22 +20,6 @@ using test::json;
 
 class ReferenceEndToEnd : public HostFixture {
  protected:
-  // "savings!C1:D51,savings!F1:F51" for the named columns, neighbours joined.
-  std::string RangeOf(const json& wanted) {
-    std::vector<std::int32_t> cols;
-    for (const auto& w : wanted) {
-      std::int32_t c = 1;
-      while (c < 10 && sheet->Cells(1, c)->Value() != Variant(w.get<std::string>())) ++c;
-      cols.push_back(c);
-    }
-    std::string text;
-    for (std::size_t i = 0, j; i < cols.size(); i = j + 1) {
-      for (j = i; j + 1 < cols.size() && cols[j + 1] == cols[j] + 1;) ++j;
-      text += (text.empty() ? "" : ",") + sheet->Name() + "!" + host::ColumnLetters(cols[i]) + "1:" +
-              host::ColumnLetters(cols[j]) + "51";
-    }
-    return text;
-  }
   // The row of the first cell in column A at or after `from` holding `title`.
   std::int32_t FindTitle(const std::string& title, std::int32_t from = 1) {
     for (std::int32_t r = from; r <= from + 5000; ++r)
@@ -47,7 +28,7 @@ class ReferenceEndToEnd : public HostFixture {
     return 1;
   }
   // A block of statistics (or probabilities) whose first value is at (r, c).
-  void ExpectBlock(std::int32_t r, std::int32_t c, const json& want, bool probability = false) {
+  void ExpectBlock(std::int32_t r, std::int32_t c, const json& want, bool probability) {
     const bool nested = want.at(0).is_array();
     for (std::size_t i = 0; i < want.size(); ++i)
       for (std::size_t j = 0; j < (nested ? want[0].size() : 1); ++j) {
@@ -62,51 +43,45 @@ class ReferenceEndToEnd : public HostFixture {
       }
   }
 
-  host::WorksheetRef sheet, out;
+  host::WorksheetRef out;
 };
 
-TEST_F(ReferenceEndToEnd, OneCaseOfEachMethodMatches) {
-  sheet = host::files::ReadCsv(*app, test::DataPath("savings.csv"))->Worksheets()->Item(1);
-  const std::vector<std::string> methods = {"simple", "multiple", "partial", "canonical"};
+TEST_F(ReferenceEndToEnd, OneBlockOfEachMethodMatches) {
+  // savings.csv: country, sr, pop15, pop75, dpi, ddpi in columns A to F. Each
+  // row is the first case of its method in savings.json; a block's values
+  // start two rows below its title. Simple correlation plots each pair,
+  // canonical each variate of each section, the others nothing.
+  const struct {
+    const char *method, *x, *y, *title, *key;
+    std::int32_t col;
+    std::size_t charts;
+  } runs[] = {
+      {"simple", "savings!B1:F51", "", "t Statistic", "T", 2, 10},
+      {"multiple", "savings!C1:F51", "savings!B1:B51", "F Statistic", "F", 2, 0},
+      {"partial", "savings!C1:D51", "savings!B1:B51,savings!E1:F51", "Correlation Significance (P)", "P", 2, 0},
+      {"canonical", "savings!C1:D51", "savings!B1:B51,savings!E1:F51", "Canonical Correlations", "p", 6, 4},
+  };
+  host::files::ReadCsv(*app, test::DataPath("savings.csv"));
   for (std::int32_t k = 0; k < 4; ++k) {
-    const std::string& m = methods[k];
-    SCOPED_TRACE(m);
-    const json c = test::FindCase("savings", m);
+    SCOPED_TRACE(runs[k].method);
     clsCorrelation corr;
     corr.Method(k);
     corr.Headers(true);
     corr.Descriptives(true);
     corr.Raw(true);
     corr.Standardised(true);
-    corr.XRange(RangeOf(c["x"]));
-    if (!c["y"].empty()) corr.YRange(RangeOf(c["y"]));
+    corr.Plots(true);
+    corr.XRange(runs[k].x);
+    if (*runs[k].y) corr.YRange(runs[k].y);
     corr.Results();
     out = detail::StateOf(corr).OutputCells->Worksheet();
-
-    if (m == "simple" || m == "canonical") {
-      const std::int32_t d = FindTitle("Descriptive Statistics");
-      ExpectBlock(d + 2, 2, c["mean"]);
-      ExpectBlock(d + 2, 3, c["sd"]);
-    }
-    if (m == "simple" || m == "partial") {
-      const std::int32_t r = FindTitle(m == "simple" ? "Correlation Matrix (R)" : "Partial Correlation Matrix (R)");
-      ExpectBlock(r + 2, 2, c["R"]);
-      ExpectBlock(FindTitle("t Statistic", r) + 2, 2, c["T"]);
-      ExpectBlock(FindTitle("Correlation Significance (P)", r) + 2, 2, c["P"], true);
-    } else if (m == "multiple") {
-      const std::int32_t r = FindTitle("Correlation Matrix");
-      ExpectBlock(r + 2, 2, c["R"]);
-      ExpectBlock(FindTitle("F Statistic", r) + 2, 2, c["F"]);
-      ExpectBlock(FindTitle("Correlation Significance", r) + 2, 2, c["P"], true);
-    } else {
-      const std::int32_t cc = FindTitle("Canonical Correlations");
-      ExpectBlock(cc + 2, 2, c["cancor"]);
-      ExpectBlock(cc + 2, 3, c["lambda"]);
-      ExpectBlock(cc + 2, 6, c["p"], true);
-      // Both sections were asked for.
-      FindTitle("Standardised Results", FindTitle("Raw Results", cc));
-    }
+    EXPECT_EQ(out->Charts().size(), runs[k].charts);
+    const json want = test::FindCase("savings", runs[k].method)[runs[k].key];
+    ExpectBlock(FindTitle(runs[k].title) + 2, runs[k].col, want, *runs[k].key == 'P' || *runs[k].key == 'p');
   }
+  // The canonical report (the last) shows the descriptives and both sections asked for.
+  ExpectBlock(FindTitle("Descriptive Statistics") + 2, 2, test::FindCase("savings", "canonical")["mean"], false);
+  FindTitle("Standardised Results", FindTitle("Raw Results"));
 }
 
 }  // namespace

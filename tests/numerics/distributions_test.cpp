@@ -1,42 +1,16 @@
-// Student's t probabilities against the reference t and p pairs of the
-// example data sets and closed forms.
+// Student's t probabilities against closed forms (the engine's tests hold
+// them to the reference p-values of the example data sets, down to 1e-86).
 #include "support/numerics/distributions.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <numbers>
-#include <string>
 
 #include "numerics_test_support.h"
 
 namespace nml::support {
 namespace {
-
-// Every numeric (t, p) pair of a simple or partial case; p-values go down to
-// 1e-86 and must keep their relative precision.
-TEST(TProbability, MatchesReferencePValues) {
-  int checked = 0;
-  for (const char* file : {"iris.json", "longley.json", "savings.json"}) {
-    const nlohmann::json ref = test::LoadReference(file);
-    for (const auto& c : ref.at("cases")) {
-      const std::string method = c.at("method");
-      if (method != "simple" && method != "partial") continue;
-      const auto controls = method == "partial" ? static_cast<std::int32_t>(c.at("x").size()) : 0;
-      const std::int32_t df = ref.at("n").get<std::int32_t>() - controls - 2;
-      const auto &t = c.at("T"), &p = c.at("P");
-      for (std::size_t i = 0; i < t.size(); ++i)
-        for (std::size_t j = 0; j < t[i].size(); ++j) {
-          if (!t[i][j].is_number()) continue;
-          const double expected = p[i][j].get<double>();
-          EXPECT_LT(test::RelativeError(Distributions().TProbability(t[i][j], df, 2).AsDouble(), expected), 1e-9)
-              << file << " " << method << " (" << i << ", " << j << ") p = " << expected;
-          ++checked;
-        }
-    }
-  }
-  EXPECT_GT(checked, 80);
-}
 
 TEST(TProbability, AgreesWithClosedForms) {
   // df = 1 is the Cauchy distribution: P(T > t) = 1/2 - atan(t)/pi =

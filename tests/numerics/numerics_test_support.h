@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "nmlcorrelation/array.h"
-#include "support/test_data.h"
 #include "support/tolerance.h"
 
 namespace nml::test {

@@ -15,10 +15,22 @@ Matrix Sorted(Matrix e, std::int32_t order, std::int32_t row) {
   return e;
 }
 
+/// A value array from its cells listed row by row; one-dimensional when rows
+/// is 0.
+Variant CellRows(std::size_t rows, std::size_t cols, const std::vector<Variant>& values) {
+  Array<Variant> a = rows ? Array<Variant>::Matrix(static_cast<std::int32_t>(rows), static_cast<std::int32_t>(cols))
+                          : Array<Variant>::Vector(static_cast<std::int32_t>(cols));
+  for (std::size_t k = 0; k < values.size(); ++k) {
+    const std::size_t i = k / cols, j = k % cols;  // stored column by column
+    a.Data()[rows ? i + j * rows : j] = values[k];
+  }
+  return Variant(a);
+}
+
 struct Worked {
   const char* what;
-  Matrix actual;
-  Matrix expected;
+  Variant actual;
+  Variant expected;
 };
 
 TEST(WorkedExamples, MatrixResultsEqualTheValuesWorkedOutByHand) {
@@ -28,12 +40,11 @@ TEST(WorkedExamples, MatrixResultsEqualTheValuesWorkedOutByHand) {
   const Matrix e = FromRows(2, 5, {2, 5, 2, 1, 5, 10, 20, 30, 40, 50});  // ties in row 1
   // x = 1..4 shifted by 1e9, y = 2, 4, 5, 9: Sxx = 5, Sxy = 11, Syy = 26.
   const Matrix xy = FromRows(4, 2, {1e9 + 1, 2, 1e9 + 2, 4, 1e9 + 3, 5, 1e9 + 4, 9});
-  Array<Variant> cells = Array<Variant>::Matrix(3, 2);
-  for (std::size_t k = 0; k < cells.Size(); ++k) cells.Data()[k] = Variant(0.5 * static_cast<double>(k));
-  cells(2, 1) = Variant::Integer(-7);
-  cells(3, 2) = Variant::Long(100000);
+  const Variant cells = CellRows(3, 2, {0.0, 1.5, Variant::Integer(-7), 2.0, 1.0, Variant::Long(100000)});
   Array<double> vector = Array<double>::Vector(3);
   vector(3) = 3;
+  // Joined value arrays are padded below the shorter side with empty cells.
+  const Variant left = Variant(FromRows(2, 2, {1, 0, 0, 4})), right = CellRows(0, 4, {"-", {}, {}, 0.5});
   const Worked cases[] = {
       {"1e16 + 1 - 1e16, not 0", ops.Multiply(FromRows(1, 3, {1e16, 1, -1e16}), FromRows(3, 1, {1, 1, 1})),
        FromRows(1, 1, {1})},
@@ -55,43 +66,18 @@ TEST(WorkedExamples, MatrixResultsEqualTheValuesWorkedOutByHand) {
        ops.CrossProducts(ops.SubMatrix(xy, 1, 1, 1, 4), ops.SubMatrix(xy, 2, 1, 1, 4)), FromRows(1, 1, {11})},
       {"appended columns", ops.AppendColumns(FromRows(2, 1, {1, 2}), FromRows(2, 2, {3, 4, 5, 6})),
        FromRows(2, 3, {1, 3, 4, 2, 5, 6})},
-      {"Double, Integer and Long cells", ops.ToMatrix(Variant(cells)), FromRows(3, 2, {0, 1.5, -7, 2, 1, 100000})},
+      {"Double, Integer and Long cells", ops.ToMatrix(cells), FromRows(3, 2, {0, 1.5, -7, 2, 1, 100000})},
       {"a scalar value", ops.ToMatrix(Variant(2.5)), FromRows(1, 1, {2.5})},
       {"a 1-D array as a matrix", ops.ToMatrix(Variant(vector)), FromRows(3, 1, {0, 0, 3})},
-      {"a 1-D array as a column", ops.ToColumn(Variant(vector)).Doubles(), FromRows(3, 1, {0, 0, 3})},
+      {"a 1-D array as a column", ops.ToColumn(Variant(vector)), FromRows(3, 1, {0, 0, 3})},
+      {"a 1-D value array stays one as a column", ops.ToColumn(CellRows(0, 2, {"-", Variant::Integer(0)})),
+       CellRows(2, 1, {"-", Variant::Integer(0)})},
+      {"joined, shorter on the left", ops.JoinColumns(left, right),
+       CellRows(4, 3, {1.0, 0.0, "-", 0.0, 4.0, {}, {}, {}, {}, {}, {}, 0.5})},
+      {"joined, shorter on the right", ops.JoinColumns(right, left),
+       CellRows(4, 3, {"-", 1.0, 0.0, {}, 0.0, 4.0, {}, {}, {}, 0.5, {}, {}})},
   };
   for (const Worked& c : cases) EXPECT_EQ(c.actual, c.expected) << c.what;
-}
-
-TEST(WorkedExamples, JoinColumnsPadsTheShorterSideWithEmptyCells) {
-  const MatrixOps ops;
-  Array<double> left = Array<double>::Matrix(2, 2);
-  left(1, 1) = 1;
-  left(2, 2) = 4;
-  Array<Variant> right = Array<Variant>::Vector(4);
-  right(1) = Variant("-");
-  right(4) = Variant(0.5);
-  Array<Variant> expected = Array<Variant>::Matrix(4, 3);  // empty cells
-  expected(1, 1) = Variant(1.0);
-  expected(2, 1) = expected(1, 2) = Variant(0.0);
-  expected(2, 2) = Variant(4.0);
-  expected(1, 3) = Variant("-");
-  expected(4, 3) = Variant(0.5);
-  EXPECT_EQ(ops.JoinColumns(Variant(left), Variant(right)).Variants(), expected);
-  const Array<Variant> other = ops.JoinColumns(Variant(right), Variant(left)).Variants();  // shorter on the right
-  ASSERT_EQ(other.Rows(), 4);
-  EXPECT_EQ(other(2, 3), Variant(4.0));
-  EXPECT_TRUE(other(3, 2).IsEmpty());
-}
-
-TEST(WorkedExamples, ToColumnKeepsAVariantArrayAVariantArray) {
-  Array<Variant> v = Array<Variant>::Vector(2);
-  v(1) = Variant("-");
-  v(2) = Variant::Integer(0);
-  Array<Variant> expected = Array<Variant>::Matrix(2, 1);
-  expected(1, 1) = v(1);
-  expected(2, 1) = v(2);
-  EXPECT_EQ(MatrixOps().ToColumn(Variant(v)).Variants(), expected);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 // formats and widths, and the inputs they refuse.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <limits>
 #include <optional>
 
@@ -27,8 +28,7 @@ Matrix Filled(std::int32_t rows, std::int32_t cols, double first) {
 
 Array<double> Values(std::initializer_list<double> list) {
   Array<double> a = Array<double>::Vector(static_cast<std::int32_t>(list.size()));
-  std::int32_t i = 1;
-  for (double d : list) a(i++) = d;
+  std::copy(list.begin(), list.end(), a.Data());
   return a;
 }
 

@@ -38,7 +38,6 @@ TEST(WriterSheetSearch, PrefersNml2007FallsBackToNumerolithAndNeedsOne) {
     } else {
       const Error e = ErrorOf([] { clsCorrelationOutput out; });
       EXPECT_EQ(e.Number(), rt::kObjectNotSet);
-      EXPECT_EQ(e.Description(), "Object variable or With block variable not set");
       EXPECT_EQ(e.Source().rfind("Line ", 0), 0u) << e.Source();
       EXPECT_TRUE(e.Source().ends_with(" in NMLCorrelation.clsCorrelationOutput.Initialise")) << e.Source();
     }
@@ -63,23 +62,20 @@ TEST_F(Writer, CreationWipesTheSheetAndColoursItsBackground) {
   EXPECT_EQ(out.CurrentRow(), 1);
 }
 
-TEST_F(Writer, HeadersNameTheRangesOfEachMethodInBoldTitleLines) {
+TEST_F(Writer, HeadersOfOtherMethodsAndCommentsAreBoldTitleLines) {
   struct Case {
     std::int32_t method;
     const char* comment;
     Grid grid;
   };
+  // The layout tests pin each method's header text; here methods outside the
+  // list, a comment line, and the title style.
   const Grid pearson = {{"Pearson Correlation Results for:"}, {"Variable Range = Data!$A$1:$B$9"}};
   const std::vector<Case> cases = {
-      {0, "", pearson},
       {4, "", pearson},
       {-1, "", pearson},
-      {1, "", {{"Multiple Correlation Results for:"}, {"Y Variable Range = Data!$D$1:$D$9"},
-               {"X Variable Range = Data!$A$1:$B$9"}}},
       {2, "note", {{"Partial Correlation Results for:"}, {"Variable Range = Data!$D$1:$D$9"},
                    {"Controlling For = Data!$A$1:$B$9"}, {"note"}}},
-      {3, "", {{"Canonical Correlation Results for:"}, {"Set 1 Range = Data!$A$1:$B$9"},
-               {"Set 2 Range = Data!$D$1:$D$9"}}},
   };
   for (const auto& c : cases) {
     clsCorrelationOutput out;

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <fstream>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -25,26 +26,19 @@ inline std::ifstream OpenData(const std::string& file) {
   return in;
 }
 
-/// The fields of one CSV line with their quotes and a trailing CR removed
-/// (the data files quote no commas).
-inline std::vector<std::string> CsvFields(std::string line) {
-  std::erase(line, '"');
-  std::erase(line, '\r');
-  std::vector<std::string> fields;
-  std::size_t start = 0;
-  for (std::size_t comma; (comma = line.find(',', start)) != std::string::npos; start = comma + 1)
-    fields.push_back(line.substr(start, comma - start));
-  fields.push_back(line.substr(start));
-  return fields;
-}
-
 /// The named columns of tests/data/<file> (a header row of names, then one
-/// case a row) side by side, rows = cases.
+/// case a row; the files quote no commas) side by side, rows = cases.
 inline Matrix CsvColumns(const std::string& file, const std::vector<std::string>& names) {
   std::ifstream in = OpenData(file);
   std::vector<std::vector<std::string>> rows;
-  for (std::string line; std::getline(in, line);)
-    if (!line.empty() && line != "\r") rows.push_back(CsvFields(line));
+  for (std::string line; std::getline(in, line);) {
+    std::erase(line, '"');
+    std::erase(line, '\r');
+    if (line.empty()) continue;
+    std::istringstream fields(line);
+    rows.emplace_back();
+    for (std::string field; std::getline(fields, field, ',');) rows.back().push_back(field);
+  }
   if (rows.size() < 2) throw std::runtime_error("no data in " + file);
   Matrix m = Array<double>::Matrix(static_cast<std::int32_t>(rows.size() - 1), static_cast<std::int32_t>(names.size()));
   for (std::int32_t j = 1; j <= m.Cols(); ++j) {
@@ -69,7 +63,5 @@ inline json FindCase(const std::string& file, const std::string& method) {
     if (c.at("method") == method) return c;
   throw std::runtime_error("no " + method + " case in " + file);
 }
-
-inline std::vector<std::string> Names(const json& list) { return list.get<std::vector<std::string>>(); }
 
 }  // namespace nml::test
