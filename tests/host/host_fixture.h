@@ -4,7 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
+#include <cstdint>
+#include <fstream>
 #include <string>
 
 #include "host/application.h"
@@ -15,12 +16,9 @@ namespace nml::host::testing {
 
 /// Bytes of the process resident in memory now (from /proc/self/statm).
 inline std::int64_t ResidentBytes() {
-  long pages = 0, resident = 0;
-  if (std::FILE* f = std::fopen("/proc/self/statm", "r")) {
-    if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2) resident = 0;
-    std::fclose(f);
-  }
-  return static_cast<std::int64_t>(resident) * 4096;
+  std::int64_t pages = 0, resident = 0;
+  std::ifstream("/proc/self/statm") >> pages >> resident;
+  return resident * 4096;
 }
 
 class HostTest : public ::testing::Test {
