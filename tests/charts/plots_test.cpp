@@ -18,16 +18,9 @@ namespace {
 class Plots : public ::testing::Test {
  protected:
   void SetUp() override {
-    app = host::Application::Create();
     support::TheHostLink().Attach(app);
-    auto book = app->Workbooks()->Add("Book1");
-    data = book->Worksheets()->Item(1);
-    out = book->Worksheets()->Add();
     for (std::int32_t r = 1; r <= 10; ++r)
       for (std::int32_t c = 1; c <= 4; ++c) data->Cells(r, c)->SetValue(Variant(r * 1.5 + c * c));
-    // A report pasted at B3 that is 6 columns wide: charts anchor at row 3, column B + 6 + 2 - 1 = I.
-    at.outputCells = out->Cells(3, 2);
-    at.cachedReport = out->GetRange("A1:F30");
   }
   void TearDown() override { support::TheHostLink().Detach(); }
 
@@ -45,9 +38,11 @@ class Plots : public ::testing::Test {
     return shown;
   }
 
-  host::ApplicationRef app;
-  host::WorksheetRef data, out;
-  ChartPlacement at;
+  host::ApplicationRef app = host::Application::Create();
+  host::WorkbookRef book = app->Workbooks()->Add("Book1");
+  host::WorksheetRef data = book->Worksheets()->Item(1), out = book->Worksheets()->Add();
+  // A report pasted at B3 that is 6 columns wide: charts anchor at row 3, column B + 6 + 2 - 1 = I.
+  ChartPlacement at{out->Cells(3, 2), out->GetRange("A1:F30")};
 };
 
 // The triangle of pairs: one wide chart for two variables, none for one; the

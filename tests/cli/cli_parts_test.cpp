@@ -50,18 +50,15 @@ TEST(Messages, EveryCodeHasItsOwnMessage) {
 }
 
 TEST(Hints, ForErrorsTheWorkbookCannotExplain) {
-  Options o;
-  HintFacts none;
   const Error pastLastRow(1004, "Application-defined or object-defined error",
                           "Line 234 in NMLCorrelation.clsCorrelationOutput.OutputMatrix.FormatCanonicalResults");
-  EXPECT_NE(Hint(pastLastRow, o, none).find("past the last row of the sheet (1,048,576): ask for one section only"),
+  EXPECT_NE(Hint(pastLastRow, {}, {}).find("past the last row of the sheet (1,048,576): ask for one section only"),
             std::string::npos);
-  EXPECT_NE(Hint(Error(ComponentError(6003), {}), o, none).find("past the last row"), std::string::npos);
-  EXPECT_EQ(Hint(Error(1004, "x", "Line 3 in NMLCorrelation.clsCorrelation.Results"), o, none), "");
+  EXPECT_NE(Hint(Error(ComponentError(6003), {}), {}, {}).find("past the last row"), std::string::npos);
+  EXPECT_EQ(Hint(Error(1004, "x", "Line 3 in NMLCorrelation.clsCorrelation.Results"), {}, {}), "");
   HintFacts counts;
-  counts.missing = prep::MissingSummary{};
-  counts.missing->nonNumericCells = 1;
-  EXPECT_EQ(Hint(Error(ComponentError(6002), "d!$B$3 holds text"), o, counts), "the ranges hold 1 other non-numeric cell");
+  counts.missing.emplace().nonNumericCells = 1;
+  EXPECT_EQ(Hint(Error(ComponentError(6002), "d!$B$3 holds text"), {}, counts), "the ranges hold 1 other non-numeric cell");
 }
 
 TEST(DisplayText, NumbersAsTheSheetShowsThem) {

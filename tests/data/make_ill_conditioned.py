@@ -12,8 +12,7 @@ def hexed(cols):
     return [[float(v).hex() for v in c] for c in cols]
 
 
-def cross(a, b):
-    """Centred cross-products of the columns of a with those of b."""
+def cross(a, b):  # centred cross-products of the columns of a with those of b
     n = len(a[0])
     ma, mb = [mp.fsum(c) / n for c in a], [mp.fsum(c) / n for c in b]
     return mp.matrix([[mp.fsum((mp.mpf(a[i][r]) - ma[i]) * (mp.mpf(b[j][r]) - mb[j]) for r in range(n))

@@ -23,16 +23,11 @@ inline std::int64_t ResidentBytes() {
 
 class HostTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    app = Application::Create();
-    book = app->Workbooks()->Add("Book1");
-    data = book->SheetList().front();
-    data->SetName("Data");
-  }
+  void SetUp() override { data->SetName("Data"); }
 
-  ApplicationRef app;
-  WorkbookRef book;
-  WorksheetRef data;
+  ApplicationRef app = Application::Create();
+  WorkbookRef book = app->Workbooks()->Add("Book1");
+  WorksheetRef data = book->SheetList().front();
 };
 
 }  // namespace nml::host::testing
