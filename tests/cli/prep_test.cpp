@@ -12,23 +12,14 @@ namespace nml::prep {
 namespace {
 
 TEST(AreaReference, ReadsAndWritesTheFormsUsersType) {
-  struct Case {
-    const char* text;
-    const char* written;  // "" when the text is left to the component
-  } cases[] = {
-      {"C:L", "$C$1:$L$1048576"},
-      {"'My data'!$b$2:a9", "'My data'!$A$2:$B$9"},
+  // The text and its areas written back; "" when the text is left to the component.
+  for (const auto& [text, written] : std::vector<std::pair<const char*, std::string>>{
+      {"C:L", "$C$1:$L$1048576"}, {"'My data'!$b$2:a9", "'My data'!$A$2:$B$9"},
       {"Data!A1:B20, Data!D1:D20", "Data!$A$1:$B$20,Data!$D$1:$D$20"},
       {"'It''s'!XFD7", "'It''s'!$XFD$7:$XFD$7"},
-      {"3:5", ""},
-      {"A0:B2", ""},
-      {"XFE1", ""},
-      {"A1:B", ""},
-      {"'open!A1", ""},
-  };
-  for (const Case& c : cases) {
-    const auto areas = ParseAreas(c.text);
-    EXPECT_EQ(areas ? FormatAreas(*areas) : std::string(), c.written) << c.text;
+      {"3:5", ""}, {"A0:B2", ""}, {"XFE1", ""}, {"A1:B", ""}, {"'open!A1", ""}}) {
+    const auto areas = ParseAreas(text);
+    EXPECT_EQ(areas ? FormatAreas(*areas) : std::string(), written) << text;
   }
   EXPECT_TRUE(ParseAreas("C:L")->front().wholeColumns);
 }

@@ -43,20 +43,15 @@ TEST(Checked, IntegerConversionsRoundHalvesToEvenAndOverflow) {
 // Perfect from about 0.9999999702 read back as Single, from about
 // 0.9999999999999995 as Double; never near -1.
 TEST(PerfectCorrelation, ThresholdsOfBothReadBacks) {
-  const struct {
-    double r;
-    ReadBack readBack;
-    bool perfect;
-  } cases[] = {
+  for (const auto& [r, readBack, perfect] : std::vector<std::tuple<double, ReadBack, bool>>{
       {1.0, ReadBack::kSingle, true},           {0.99999999, ReadBack::kSingle, true},
       {0.99999998, ReadBack::kSingle, true},    {0.9999999, ReadBack::kSingle, false},
       {0.99999996, ReadBack::kSingle, false},   {-1.0, ReadBack::kSingle, false},
       {-0.99999999, ReadBack::kSingle, false},  {1.0, ReadBack::kDouble, true},
       {0.9999999999999996, ReadBack::kDouble, true}, {std::nextafter(1.0, 2.0), ReadBack::kDouble, true},
-      {0.999999999999999, ReadBack::kDouble, false}, {0.99999999, ReadBack::kDouble, false},
-  };
-  for (const auto& c : cases)
-    EXPECT_EQ(IsPerfectCorrelation(c.r, c.readBack), c.perfect) << c.r << " read back " << int(c.readBack);
+      {0.999999999999999, ReadBack::kDouble, false}, {0.99999999, ReadBack::kDouble, false}}) {
+    EXPECT_EQ(IsPerfectCorrelation(r, readBack), perfect) << r << " read back " << int(readBack);
+  }
 }
 
 }  // namespace

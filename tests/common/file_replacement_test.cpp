@@ -39,9 +39,7 @@ class FileReplacementTest : public ::testing::Test {
 
 TEST_F(FileReplacementTest, CommitReplacesTheWholeFileAndKeepsItsMode) {
   FileReplacement out(target_);
-  ASSERT_TRUE(out.Open());
-  ASSERT_TRUE(out.Write("new "));
-  ASSERT_TRUE(out.Write("content"));
+  ASSERT_TRUE(out.Open() && out.Write("new ") && out.Write("content"));
   EXPECT_EQ(Content(), "old");  // nothing visible before the commit
   ASSERT_TRUE(out.Commit());
   EXPECT_EQ(Content(), "new content");
@@ -53,8 +51,7 @@ TEST_F(FileReplacementTest, CommitReplacesTheWholeFileAndKeepsItsMode) {
 TEST_F(FileReplacementTest, AbandonedOrImpossibleReplacementsLeaveTheTargetAlone) {
   {
     FileReplacement out(target_);
-    ASSERT_TRUE(out.Open());
-    ASSERT_TRUE(out.Write("half"));
+    ASSERT_TRUE(out.Open() && out.Write("half"));
   }  // never committed
   EXPECT_EQ(Content(), "old");
   EXPECT_EQ(Entries(), 1u);

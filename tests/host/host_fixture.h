@@ -4,7 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
+#include <cstdint>
+#include <fstream>
 #include <string>
 
 #include "host/application.h"
@@ -15,26 +16,18 @@ namespace nml::host::testing {
 
 /// Bytes of the process resident in memory now (from /proc/self/statm).
 inline std::int64_t ResidentBytes() {
-  long pages = 0, resident = 0;
-  if (std::FILE* f = std::fopen("/proc/self/statm", "r")) {
-    if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2) resident = 0;
-    std::fclose(f);
-  }
-  return static_cast<std::int64_t>(resident) * 4096;
+  std::int64_t pages = 0, resident = 0;
+  std::ifstream("/proc/self/statm") >> pages >> resident;
+  return resident * 4096;
 }
 
 class HostTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    app = Application::Create();
-    book = app->Workbooks()->Add("Book1");
-    data = book->SheetList().front();
-    data->SetName("Data");
-  }
+  void SetUp() override { data->SetName("Data"); }
 
-  ApplicationRef app;
-  WorkbookRef book;
-  WorksheetRef data;
+  ApplicationRef app = Application::Create();
+  WorkbookRef book = app->Workbooks()->Add("Book1");
+  WorksheetRef data = book->SheetList().front();
 };
 
 }  // namespace nml::host::testing

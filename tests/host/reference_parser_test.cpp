@@ -14,36 +14,24 @@ struct Area {
 };
 
 TEST(ReferenceParser, ValidFormsInAnyCaseAndCornerOrder) {
-  struct Case {
-    const char* text;
-    std::vector<Area> areas;
-  };
-  const std::vector<Case> cases{
-      {"A1", {{nullptr, {1, 1, 1, 1}}}},
-      {"b2:C9", {{nullptr, {2, 2, 9, 3}}}},
-      {"$A$1:$C$21", {{nullptr, {1, 1, 21, 3}}}},
-      {"A$1:$c21", {{nullptr, {1, 1, 21, 3}}}},
-      {"  AB12  ", {{nullptr, {12, 28, 12, 28}}}},
+  for (const auto& [text, areas] : std::vector<std::pair<const char*, std::vector<Area>>>{
+      {"A1", {{nullptr, {1, 1, 1, 1}}}},                {"b2:C9", {{nullptr, {2, 2, 9, 3}}}},
+      {"$A$1:$C$21", {{nullptr, {1, 1, 21, 3}}}},       {"A$1:$c21", {{nullptr, {1, 1, 21, 3}}}},
+      {"  AB12  ", {{nullptr, {12, 28, 12, 28}}}},      {"C9:B2", {{nullptr, {2, 2, 9, 3}}}},
       {"XFD1048576", {{nullptr, {kMaxRows, kMaxColumns, kMaxRows, kMaxColumns}}}},
-      {"C9:B2", {{nullptr, {2, 2, 9, 3}}}},
-      {"B9:C2", {{nullptr, {2, 2, 9, 3}}}},
-      {"C:C", {{nullptr, {1, 3, kMaxRows, 3}}}},
-      {"$C:A", {{nullptr, {1, 1, kMaxRows, 3}}}},
-      {"$5:$3", {{nullptr, {3, 1, 5, kMaxColumns}}}},
-      {"'My data'!A1:B9", {{"My data", {1, 1, 9, 2}}}},
+      {"B9:C2", {{nullptr, {2, 2, 9, 3}}}},             {"C:C", {{nullptr, {1, 3, kMaxRows, 3}}}},
+      {"$C:A", {{nullptr, {1, 1, kMaxRows, 3}}}},       {"$5:$3", {{nullptr, {3, 1, 5, kMaxColumns}}}},
+      {"'My data'!A1:B9", {{"My data", {1, 1, 9, 2}}}},   {"Data!A1", {{"Data", {1, 1, 1, 1}}}},
       {"'Bob''s sheet'!C3", {{"Bob's sheet", {3, 3, 3, 3}}}},
-      {"Data!A1", {{"Data", {1, 1, 1, 1}}}},
       {"'a,b'!A1,'a,b'!B2", {{"a,b", {1, 1, 1, 1}}, {"a,b", {2, 2, 2, 2}}}},  // a quoted comma does not split
       {"Data!A1:B20, Data!D1:D20,f3", {{"Data", {1, 1, 20, 2}}, {"Data", {1, 4, 20, 4}}, {nullptr, {3, 6, 3, 6}}}},
-  };
-  for (const Case& c : cases) {
-    const auto parsed = ParseReference(c.text);
-    ASSERT_TRUE(parsed.has_value()) << c.text;
-    ASSERT_EQ(parsed->size(), c.areas.size()) << c.text;
-    for (std::size_t i = 0; i < c.areas.size(); ++i) {
-      EXPECT_EQ((*parsed)[i].rect, c.areas[i].rect) << c.text;
-      EXPECT_EQ((*parsed)[i].sheet, c.areas[i].sheet ? std::optional<std::string>(c.areas[i].sheet) : std::nullopt)
-          << c.text;
+  }) {
+    const auto parsed = ParseReference(text);
+    ASSERT_TRUE(parsed.has_value()) << text;
+    ASSERT_EQ(parsed->size(), areas.size()) << text;
+    for (std::size_t i = 0; i < areas.size(); ++i) {
+      EXPECT_EQ((*parsed)[i].rect, areas[i].rect) << text;
+      EXPECT_EQ((*parsed)[i].sheet.value_or("(none)"), areas[i].sheet ? areas[i].sheet : "(none)") << text;
     }
   }
 }

@@ -72,6 +72,9 @@ TEST_F(SupportTest, PrepareOutputChecksGridAndExistingData) {
   EXPECT_NML_ERROR(TheRangeChecker().PrepareOutput(none, 2, 5, kVFalse), 91);
 }
 
+// Sizes, titles and series as the plots use them are pinned by the plots
+// tests; here a chart hangs from the top-left cell of an anchor range, and
+// incomplete or bad charts raise and add nothing.
 TEST_F(SupportTest, ChartMakerHangsTheChartFromTheAnchorCellOrRaisesForIncompleteOrBadCharts) {
   auto other = book->AppendSheet("Charts");
   ChartMaker maker;
@@ -79,18 +82,9 @@ TEST_F(SupportTest, ChartMakerHangsTheChartFromTheAnchorCellOrRaisesForIncomplet
   maker.FirstSeries = data->GetRange("A2:A21");
   maker.SecondSeries = data->GetRange("B2:B21");
   maker.Build();
-  EXPECT_EQ(maker.Width, 200);
-  EXPECT_EQ(maker.Height, 150);
-  maker.Width = 170;  // a size given is kept
-  maker.Build();
-  EXPECT_EQ(maker.Width, 170);
-  EXPECT_TRUE(data->Charts().empty());
-  ASSERT_EQ(other->Charts().size(), 2u);
+  ASSERT_EQ(other->Charts().size(), 1u);
   EXPECT_EQ(other->Charts().front().anchor->Address(), "$F$2");
-  EXPECT_EQ(other->Charts().front().height, 150);
-  EXPECT_EQ(other->Charts().back().width, 170);
 
-  // Incomplete or bad charts raise and add nothing.
   maker = ChartMaker{};
   maker.FirstSeries = data->GetRange("A1:A5");
   maker.SecondSeries = data->GetRange("B1:B5");
