@@ -38,16 +38,6 @@ bool SameName(const OLECHAR* theirs, const char* ours) {
 
 std::span<const MemberRow> MemberTable() { return kMembers; }
 
-IdlUuids UuidsOfIdl() {
-  IdlUuids uuids{};
-#define NML_MEMBER(name, id, invokeKind, paramName, paramTypeName, optional)
-#define NML_UUID(kind, text) uuids.kind = text;
-#include "server/dispatch_members.inc"
-#undef NML_MEMBER
-#undef NML_UUID
-  return uuids;
-}
-
 const MemberRow* FindMember(DISPID id) {
   for (const MemberRow& row : kMembers)
     if (static_cast<DISPID>(row.member) == id) return &row;

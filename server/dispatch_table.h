@@ -19,16 +19,6 @@ enum class Member : DISPID {
 #undef NML_UUID
 };
 
-/// The uuids the IDL gives the library, the enumeration, the interface and
-/// the class, as text ("69CA1882-BE13-...").
-struct IdlUuids {
-  const char* library;
-  const char* enumeration;
-  const char* dispinterface;
-  const char* coclass;
-};
-IdlUuids UuidsOfIdl();
-
 struct MemberRow {
   Member member;
   const char* name;
