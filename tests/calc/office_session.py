@@ -1,7 +1,4 @@
-"""A headless LibreOffice with the extension installed in a fresh profile, for
-the extension's tests, its benchmark and the render check (Debian's python3:
-it has uno). As root, unopkg and soffice run as the user nobody (unopkg
-refuses per-user installs as root); the client reaches them over loopback."""
+"""A headless LibreOffice with the extension in a fresh profile, run as nobody under root (unopkg refuses root)."""
 import contextlib
 import os
 import shutil
@@ -16,11 +13,10 @@ SERVICE = "org.numerolith.NMLCorrelation.clsCorrelation"
 
 
 class OfficeSession:
-    def __init__(self, oxt, timings=False, log=None):
+    def __init__(self, oxt, timings=False):
         self.oxt = os.path.abspath(oxt)
         self.timings = timings
-        self.log_path = log
-        self.proc = self.tmp = self.ctx = self.desktop = None
+        self.proc = self.tmp = self.ctx = self.desktop = self.log_path = None
 
     def __enter__(self):
         try:
@@ -33,11 +29,6 @@ class OfficeSession:
     def __exit__(self, *exc):
         self.stop()
 
-    def _as_user(self, argv):
-        if os.geteuid() == 0:
-            return ["runuser", "-u", "nobody", "--"] + argv
-        return argv
-
     def start(self):
         # A test run that is stopped (ctest's timeout) still shuts the office down.
         signal.signal(signal.SIGTERM, lambda *_: sys.exit(143))
@@ -49,20 +40,19 @@ class OfficeSession:
         os.makedirs(profile)
         oxt = os.path.join(self.tmp, "nmlcorrelation.oxt")
         shutil.copy(self.oxt, oxt)
-        if os.geteuid() == 0:
-            import pwd
-            pw = pwd.getpwnam("nobody")
+        as_user = ["runuser", "-u", "nobody", "--"] if os.geteuid() == 0 else []
+        if as_user:
             for d in (self.tmp, home, profile, oxt):
-                os.chown(d, pw.pw_uid, pw.pw_gid)
+                shutil.chown(d, "nobody")
         self.profile_url = "file://" + profile
         env = dict(os.environ, HOME=home)
-        subprocess.run(self._as_user(["env", "HOME=" + home, "unopkg", "add", "-s",
-                                      "-env:UserInstallation=" + self.profile_url, oxt]),
+        subprocess.run(as_user + ["env", "HOME=" + home, "unopkg", "add", "-s",
+                                  "-env:UserInstallation=" + self.profile_url, oxt],
                        check=True, env=env, cwd=self.tmp, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, timeout=120)
         with socket.socket() as s:  # a free port on the loopback interface
             s.bind(("127.0.0.1", 0))
             port = s.getsockname()[1]
-        self.log_path = self.log_path or os.path.join(self.tmp, "soffice.log")
+        self.log_path = os.path.join(self.tmp, "soffice.log")
         argv = ["env", "HOME=" + home] + (["NMLCORR_TIMINGS=1"] if self.timings else []) + [
             "soffice", "--headless", "--invisible", "--norestore", "--nologo", "--nodefault",
             "-env:UserInstallation=" + self.profile_url,
@@ -71,7 +61,7 @@ class OfficeSession:
             argv = [a for a in argv if a not in ("--headless", "--invisible")]
         with open(self.log_path, "w") as log:
             os.chmod(self.log_path, 0o666)
-            self.proc = subprocess.Popen(self._as_user(argv), env=env, cwd=self.tmp, stdout=log, stderr=log,
+            self.proc = subprocess.Popen(as_user + argv, env=env, cwd=self.tmp, stdout=log, stderr=log,
                                          start_new_session=True)
         # The client needs the extension's types: point it at the same profile.
         os.environ["UserInstallation"] = self.profile_url
@@ -119,19 +109,10 @@ class OfficeSession:
 
 
 def load_csv(doc, sheet_name, path):
-    """Fills the named sheet from a CSV whose first row holds names, in one block."""
+    """Fills the named sheet from a CSV of quoted names and texts and unquoted numbers, in one block."""
     import csv
     with open(path, newline="") as f:
-        rows = list(csv.reader(f))
-    data = [tuple(rows[0])] + [tuple(_cell(v) for v in r) for r in rows[1:]]
+        data = tuple(tuple(r) for r in csv.reader(f, quoting=csv.QUOTE_NONNUMERIC))
     sheet = doc.Sheets.getByName(sheet_name)
-    sheet.getCellRangeByPosition(0, 0, len(data[0]) - 1, len(data) - 1).setDataArray(tuple(data))
-    return rows[0], len(data)
-
-
-def _cell(text):
-    """The number the text reads as, or the text."""
-    try:
-        return float(text)
-    except ValueError:
-        return text
+    sheet.getCellRangeByPosition(0, 0, len(data[0]) - 1, len(data) - 1).setDataArray(data)
+    return list(data[0]), len(data)

@@ -1,10 +1,4 @@
-"""The extension in a headless Calc: one run per method through the UNO service,
-the canonical one from a Basic macro written as a user would (report values,
-formats, charts, the data sheet untouched), the error paths and Calc's
-reference form.
-
-    /usr/bin/python3 tests/calc/test_calc_extension.py --oxt build/nmlcorrelation.oxt
-"""
+"""The extension in headless Calc: /usr/bin/python3 tests/calc/test_calc_extension.py --oxt build/nmlcorrelation.oxt"""
 import json
 import os
 import sys
@@ -30,8 +24,7 @@ def range_of(names, wanted, rows):
     return ",".join("Data!%c1:%c%d" % (65 + a, 65 + b, rows) for a, b in zip(starts, ends))
 
 
-# Two cells of each method's report (the engine's tests pin the rest): table
-# title, row and column from its first value, the reference key (a matrix by row and column).
+# Two cells of each method's report (the engine's tests pin the rest): title, offset from its first value, key.
 PROBES = {
     "simple": [("Correlation Matrix (R)", 0, 1, "R"), ("Correlation Significance (P)", 4, 3, "P")],
     "partial": [("Partial Correlation Matrix (R)", 0, 1, "R"), ("t Statistic", 2, 1, "T")],
@@ -55,8 +48,7 @@ def find(cells, title, start=0):
     raise AssertionError("title not found: " + title)
 
 
-# What a user writes: the service on this document, properties set one by
-# one, and the component's error caught.
+# What a user writes: the service on this document, properties set one by one, the component's error caught.
 BASIC = """
 Function Analyse(sX As String, sY As String) As String
     On Error GoTo Caught
@@ -160,7 +152,6 @@ class CallingForms(CalcCase):
         data.getCellRangeByName("J5").String = "keep me"
         snapshot = data.getCellRangeByName("A1:Z80").getDataArray()
         cases = [  # (settings, error number)
-            (dict(Method=2, XRange="Data!C1:D51", YRange="Data!B1:B40,Data!E1:F40"), 5028),
             (dict(Method=0, XRange="Data!C1:D51", OutputRange="Data!H1"), 6004),
             (dict(Method=0, XRange="Nowhere!A1:B9"), 5010),
         ]
@@ -180,8 +171,7 @@ class CallingForms(CalcCase):
         with self.assertRaises(Exception) as caught:
             office.create_service(doc).XRange = ""
         self.assertTrue(caught.exception.Message.startswith("error 5012: "))
-        # With OverWrite the same place takes the report. The ranges are in
-        # Calc's form and the component's with a quoted sheet name, two areas.
+        # OverWrite puts it there; ranges in Calc's form and the component's (quoted sheet name), two areas.
         corr = office.create_service(doc)
         corr.Headers, corr.XRange, corr.OutputRange = True, "$Data.$C$1:$C$51;'Data'!D1:D51", "$Data.H1"
         self.assertEqual((corr.Method, corr.Headers, corr.Plots), (0, True, False))

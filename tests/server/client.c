@@ -1,14 +1,13 @@
 // A late-binding client in plain C: loads libNMLCorrelation.so at run time,
-// registers it, creates clsCorrelation through its class factory, provokes
-// error 5028, sets the properties by name, runs Results, saves the report,
-// unregisters, and unloads the library once DllCanUnloadNow allows it. (What
-// registering records, and the class factory's locks, are the C++ tests'.)
+// registers it, creates clsCorrelation through its class factory, sets the
+// properties by name, runs Results, saves the report, unregisters, and unloads
+// the library once DllCanUnloadNow allows it. (What registering records, the
+// class factory's locks and the errors in the exception record are the C++ tests'.)
 //
 // Usage: server_client <path of libNMLCorrelation.so> <path of savings.csv>
 #define _XOPEN_SOURCE 700
 
 #include <dlfcn.h>
-#include <stdarg.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -18,24 +17,19 @@
 
 static int failures = 0;
 
-static int Fail(int line, const char* cond, const char* format, ...) {
-  va_list args;
-  va_start(args, format);
-  fprintf(stderr, "%s:%d: failed: %s: ", __FILE__, line, cond);
-  vfprintf(stderr, format, args);
-  fputc('\n', stderr);
-  va_end(args);
-  return ++failures;
-}
-#define CHECK(cond, ...) (void)((cond) || Fail(__LINE__, #cond, __VA_ARGS__))
-#define REQUIRE(cond, ...) ((cond) ? (void)0 : (Fail(__LINE__, #cond, __VA_ARGS__), exit(1)))  // ends the run
+// Prints where and what failed, then the message, and counts the failure.
+#define REPORT_FAILURE(cond, ...)                                                                     \
+  (fprintf(stderr, "%s:%d: failed: %s: ", __FILE__, __LINE__, #cond), fprintf(stderr, __VA_ARGS__), \
+   fputc('\n', stderr), ++failures)
+#define CHECK(cond, ...) (void)((cond) || REPORT_FAILURE(cond, __VA_ARGS__))
+#define REQUIRE(cond, ...) ((cond) ? (void)0 : (REPORT_FAILURE(cond, __VA_ARGS__), exit(1)))  // ends the run
 
 // ---- The library's entry points, looked up by name --------------------
 
 #define ENTRY_POINTS(X)                                                                                    \
   X(DllGetClassObject) X(DllCanUnloadNow) X(DllRegisterServer) X(DllUnregisterServer) X(SysAllocStringLen) \
-  X(SysFreeString) X(SysStringLen) X(VariantInit) X(NmlHostOpenWorkbook) X(NmlHostSaveWorkbook)           \
-  X(NmlHostReset) X(NmlServerLastError)
+  X(SysFreeString) X(VariantInit) X(NmlHostOpenWorkbook) X(NmlHostSaveWorkbook) X(NmlHostReset)            \
+  X(NmlServerLastError)
 #define FIELD(name) PFN_##name name;
 static struct {
   void* handle;
@@ -55,15 +49,6 @@ static void Bind(void* target, size_t size, const char* name) {
 static void Widen(const char* ascii, OLECHAR* wide) {
   do *wide++ = (OLECHAR)(unsigned char)*ascii;
   while (*ascii++);
-}
-
-// The text of a BSTR of ASCII characters (others shown as '?').
-static const char* Ascii(BSTR text, char* out, size_t size) {
-  size_t n = text ? lib.SysStringLen(text) : 0;
-  if (n >= size) n = size - 1;
-  for (size_t k = 0; k < n; ++k) out[k] = text[k] < 128 ? (char)text[k] : '?';
-  out[n] = 0;
-  return out;
 }
 
 // Puts a property, or calls Results, with one argument of type vt passed by
@@ -96,12 +81,6 @@ static HRESULT PutText(IDispatch* object, const char* name, const char* text, EX
   return hr;
 }
 
-static void ClearException(EXCEPINFO* info) {
-  lib.SysFreeString(info->bstrSource);
-  lib.SysFreeString(info->bstrDescription);
-  lib.SysFreeString(info->bstrHelpFile);
-}
-
 // ---- The checks --------------------------------------------------------
 
 // The class factory refuses what it does not make and then makes an object.
@@ -128,44 +107,23 @@ static IDispatch* CheckFactory(void) {
   return corr;
 }
 
-// Results with unequal rows raises 5028 in the exception record; with the
-// whole Y range the report is made and saved.
-static void CheckErrorThenReport(IDispatch* corr, const char* dataPath, const char* outputPath) {
+// The properties set by name (one in lower case), Results makes the report,
+// and the workbook is saved.
+static void CheckReport(IDispatch* corr, const char* dataPath, const char* outputPath) {
   CHECK(lib.NmlHostOpenWorkbook(dataPath) == S_OK, "open %s: %s", dataPath, lib.NmlServerLastError());
   EXCEPINFO excep;
   short method = 3;  // a 16-bit integer, as a macro passing a literal does
   VARIANT_BOOL yes = VARIANT_TRUE, no = VARIANT_FALSE;
   CHECK(Call(corr, "Method", VT_I2, &method, &excep) == S_OK, "Method");
   CHECK(Call(corr, "Headers", VT_BOOL, &yes, &excep) == S_OK, "Headers");
-  CHECK(PutText(corr, "XRange", "C1:D51", &excep) == S_OK, "XRange");
-  CHECK(PutText(corr, "yrange", "E1:F40", &excep) == S_OK, "YRange, named in lower case");  // X has 50 data rows, Y 39
-  CHECK(Call(corr, "Results", VT_BOOL, &yes, &excep) == DISP_E_EXCEPTION, "Results with unequal rows");
-  CHECK((uint32_t)excep.scode == 0x800413A4u && excep.wCode == 0, "number 5028 in scode: 0x%08X, wCode %u",
-        (unsigned)excep.scode, (unsigned)excep.wCode);
-  char text[512], tail[512];
-  unsigned line = 0;
-  int end = 0;
-  CHECK(strcmp(Ascii(excep.bstrDescription, text, sizeof text), "Application-defined or object-defined error") == 0,
-        "description \"%s\"", text);
-  Ascii(excep.bstrSource, text, sizeof text);
-  CHECK(sscanf(text, "Line %u in %511s%n", &line, tail, &end) == 2 && line > 0 && text[end] == 0 &&
-            strcmp(tail, "NMLCorrelation.clsCorrelation.Results") == 0,
-        "source trail \"%s\"", text);
-  CHECK(excep.bstrHelpFile == NULL && excep.pfnDeferredFillIn == NULL, "nothing else filled in");
-  ClearException(&excep);
-
   CHECK(Call(corr, "Plots", VT_BOOL, &yes, &excep) == S_OK, "Plots");
-  CHECK(PutText(corr, "YRange", "B1:B51,E1:F51", &excep) == S_OK, "YRange");
+  CHECK(PutText(corr, "XRange", "C1:D51", &excep) == S_OK, "XRange");
+  CHECK(PutText(corr, "yrange", "B1:B51,E1:F51", &excep) == S_OK, "YRange, named in lower case");
   CHECK(PutText(corr, "OutputRange", "H2", &excep) == S_OK, "OutputRange");
   HRESULT hr = Call(corr, "Results", VT_BOOL, &no, &excep);
-  CHECK(hr == S_OK, "Results: 0x%08X %s (%s)", (unsigned)hr, Ascii(excep.bstrDescription, text, 512),
-        Ascii(excep.bstrSource, tail, 512));
-  ClearException(&excep);
+  CHECK(hr == S_OK, "Results: 0x%08X, error 0x%08X", (unsigned)hr, (unsigned)excep.scode);
   CHECK(lib.NmlHostSaveWorkbook(outputPath) == S_OK, "save %s: %s", outputPath, lib.NmlServerLastError());
-  char magic[4] = {0};
-  FILE* saved = fopen(outputPath, "rb");
-  CHECK(saved && fread(magic, 1, 4, saved) == 4 && memcmp(magic, "PK\3\4", 4) == 0, "the saved workbook is a zip");
-  if (saved) fclose(saved);
+  CHECK(access(outputPath, R_OK) == 0, "the saved workbook is there");
   CHECK(corr->lpVtbl->Release(corr) == 0, "the object's last reference");
 }
 
@@ -186,7 +144,7 @@ int main(int argc, char** argv) {
   ENTRY_POINTS(BIND)
   CHECK(lib.DllCanUnloadNow() == S_OK, "nothing alive after loading");
   CHECK(lib.DllRegisterServer() == S_OK, "DllRegisterServer: %s", lib.NmlServerLastError());
-  CheckErrorThenReport(CheckFactory(), argv[2], output);
+  CheckReport(CheckFactory(), argv[2], output);
   CHECK(lib.DllUnregisterServer() == S_OK, "DllUnregisterServer: %s", lib.NmlServerLastError());
   lib.NmlHostReset();
   CHECK(lib.DllCanUnloadNow() == S_OK, "everything released");

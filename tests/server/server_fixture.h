@@ -67,9 +67,7 @@ class ServerTest : public ::testing::Test {
     factory->lpVtbl->Release(factory);
   }
   void TearDown() override {
-    if (object) {
-      EXPECT_EQ(object->lpVtbl->Release(object), 0u);
-    }
+    EXPECT_TRUE(!object || object->lpVtbl->Release(object) == 0) << "the object's last reference";
     ClearException();
     NmlHostReset();
     EXPECT_EQ(DllCanUnloadNow(), S_OK);
