@@ -99,7 +99,6 @@ TEST_F(Layouts, MultipleCorrelationWithTwoYVariables) {
   g.push_back({});
   ExpectGrid(*ResultsSheet(), g, 2, 1e-8);
   EXPECT_EQ(range->Address(), "$A$1:$B$20");
-  EXPECT_EQ(range->Worksheet(), ResultsSheet());
 }
 
 TEST_F(Layouts, SimpleCorrelationOfThreeVariablesWithDescriptives) {
