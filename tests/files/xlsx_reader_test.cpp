@@ -280,8 +280,8 @@ TEST_F(HostileTest, DecompressionBombs) {
   Refused(MakeZip(Workbook({{"S", PaddedSheet(3 << 20)}})), kInflateLimit, {"1 MiB"}, roomy);
 
   // The bytes inflated are counted, not the size claimed.
-  Refused(ClaimSize(MakeZip(Workbook({{"S", PaddedSheet(8 << 20)}})), "xl/worksheets/sheet1.xml", 200), kInflateLimit,
-          {"xl/worksheets/sheet1.xml", "1 MiB"}, {1 << 20, 2 << 20});
+  Refused(ClaimSize(bomb, "xl/worksheets/sheet1.xml", 200), kInflateLimit, {"xl/worksheets/sheet1.xml", "1 MiB"},
+          {1 << 20, 2 << 20});
 }
 
 TEST_F(HostileTest, SharedFormulasThatGrowTooLarge) {
@@ -318,7 +318,9 @@ TEST_F(HostileTest, DamagedEntriesAndImpossibleStructures) {
 }
 
 // Repaired or rounded: overlapping column records, bad sheet names, numbers too small for a double.
-TEST(HostileRepairs, OverlappingColumnRecordsBadSheetNamesAndTinyNumbers) {
+using HostileRepairs = XlsxFixture;
+
+TEST_F(HostileRepairs, OverlappingColumnRecordsBadSheetNamesAndTinyNumbers) {
   std::string cols = "<cols><col min=\"1\" max=\"16384\" width=\"9.7109375\"/>";
   for (int i = 0; i < 20000; ++i) cols += "<col min=\"2\" max=\"16384\" width=\"30\"/>";
   const std::string smiley = "\xF0\x9F\x98\x80";
@@ -329,8 +331,7 @@ TEST(HostileRepairs, OverlappingColumnRecordsBadSheetNamesAndTinyNumbers) {
                        {"A name much longer than thirty-one characters", SheetXml("")},
                        {"", SheetXml("")},
                        {std::string(29, 'a') + smiley + smiley, SheetXml("")}};
-  auto app = host::Application::Create();
-  const auto book = ReadXlsxBytes(*app, MakeZip(Workbook(sheets)), "repairs.xlsx");
+  const auto book = ReadXlsxBytes(*app_, MakeZip(Workbook(sheets)), "repairs.xlsx");
   EXPECT_EQ(book->SheetList()[0]->ColumnWidth(2), 9.0);  // later records overlapping the first are skipped
   EXPECT_EQ(book->SheetList()[0]->ColumnWidth(16384), 9.0);
   // Too small for a double: the value they round to.
@@ -345,7 +346,9 @@ TEST(HostileRepairs, OverlappingColumnRecordsBadSheetNamesAndTinyNumbers) {
                                              std::string(29, 'a') + smiley}));
 }
 
-TEST(DateSystems, A1904WorkbookKeepsItsDatesWhenSavedAndReadBack) {
+using DateSystems = XlsxFixture;
+
+TEST_F(DateSystems, A1904WorkbookKeepsItsDatesWhenSavedAndReadBack) {
   // Styles: 0 General, 1 a built-in date (14), 2 a built-in time (20), 3 a
   // custom format with a quoted "d" that is not a date.
   const std::string styles = "<numFmts><numFmt numFmtId=\"164\" formatCode=\"0&quot; days&quot;\"/></numFmts>"
@@ -363,11 +366,10 @@ TEST(DateSystems, A1904WorkbookKeepsItsDatesWhenSavedAndReadBack) {
   // is 1462, 2021-09-21 (43000 days after 1904-01-01) is 44462, 2024-02-29 is
   // 45351. Times, plain numbers and formats that only quote a "d" stay.
   const double expected[] = {1462, 44462, 0.5, 5, 7, 45351};
-  auto app = host::Application::Create();
-  const auto book = ReadXlsxBytes(*app, MakeZip(parts), "mac.xlsx");
+  const auto book = ReadXlsxBytes(*app_, MakeZip(parts), "mac.xlsx");
   test::TempFolder dir;
   SaveWorkbook(*book, dir.File("saved.xlsx"));
-  const auto back = OpenWorkbook(*app, dir.File("saved.xlsx"));
+  const auto back = OpenWorkbook(*app_, dir.File("saved.xlsx"));
   for (const auto& b : {book, back})
     for (int c = 1; c <= 6; ++c) EXPECT_EQ(b->SheetList()[0]->Store().Get(1, c).ToDouble(), expected[c - 1]) << b->Name() << " column " << c;
 

@@ -4,8 +4,6 @@
 // data, which a fresh MatrixOps makes.
 #include <gtest/gtest.h>
 
-#include <cmath>
-
 #include "support/numerics/matrix_ops.h"
 #include "numerics_test_support.h"
 
@@ -24,14 +22,11 @@ TEST(KnownProducts, CorrelationsWithScoresMatchAFullPass) {
   const Matrix scores = ops.Multiply(x, coeffs);
   for (const Matrix* data : {&x, &y}) {
     const Matrix known = ops.CrossCorrelations(*data, scores);
-    const Matrix full = MatrixOps().CrossCorrelations(*data, scores);
-    ASSERT_EQ(known.Rows(), full.Rows());
-    for (std::size_t k = 0; k < full.Size(); ++k) EXPECT_NEAR(known.Data()[k], full.Data()[k], 1e-13) << k;
+    EXPECT_LT(test::MaxAbsDifference(known, MatrixOps().CrossCorrelations(*data, scores)), 1e-13) << data->Cols();
   }
   const Matrix joined = ops.AppendColumns(x, y);
   const Matrix known = ops.CorrelationMatrix(joined, 0);
-  const Matrix full = MatrixOps().CorrelationMatrix(joined, 0);
-  for (std::size_t k = 0; k < full.Size(); ++k) EXPECT_NEAR(known.Data()[k], full.Data()[k], 1e-13) << "joined " << k;
+  EXPECT_LT(test::MaxAbsDifference(known, MatrixOps().CorrelationMatrix(joined, 0)), 1e-13) << "joined";
   // New scores in the same place (the old ones given up) are not mistaken
   // for the old ones.
   Matrix changed = scores;

@@ -57,11 +57,15 @@ inline Matrix RandomSpd(std::int32_t k, std::uint32_t seed) {
   return NaiveProduct(NaiveTranspose(x), x);
 }
 
-/// Largest |m(i, j) - expected(i, j)| over the matrix.
+/// Largest |m(i, j) - expected(i, j)| over the matrix; infinite when the
+/// shapes differ or an element is NaN.
 inline double MaxAbsDifference(const Matrix& m, const Matrix& expected) {
-  if (m.Size() != expected.Size()) return INFINITY;
+  if (m.Rows() != expected.Rows() || m.Cols() != expected.Cols()) return INFINITY;
   double worst = 0.0;
-  for (std::size_t k = 0; k < m.Size(); ++k) worst = std::max(worst, std::fabs(m.Data()[k] - expected.Data()[k]));
+  for (std::size_t k = 0; k < m.Size(); ++k) {
+    const double d = std::fabs(m.Data()[k] - expected.Data()[k]);
+    worst = std::max(worst, std::isnan(d) ? INFINITY : d);
+  }
   return worst;
 }
 

@@ -30,12 +30,9 @@ TEST(ThreadCount, LargePassesGiveTheSameBitsWithOneAndTwoThreads) {
       {"ColumnDescriptives", [&] {
          Array<double> means, sds, ses, ns;
          MatrixOps().ColumnDescriptives(a, means, sds, ses, ns);
-         Matrix joined = Array<double>::Matrix(a.Cols(), 2);
-         for (std::int32_t j = 1; j <= a.Cols(); ++j) {
-           joined(j, 1) = means(j);
-           joined(j, 2) = sds(j);
-         }
-         return joined;
+         std::vector<double> both(means.Data(), means.Data() + means.Size());
+         both.insert(both.end(), sds.Data(), sds.Data() + sds.Size());
+         return test::FromRows(2, a.Cols(), both);
        }},
   };
   for (const auto& [name, run] : operations) {

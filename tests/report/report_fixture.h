@@ -42,18 +42,13 @@ struct Cell {
   Cell() = default;
   Cell(const char* t) : kind(*t ? kText : kEmpty), text(t) {}
   Cell(std::string t) : kind(t.empty() ? kEmpty : kText), text(std::move(t)) {}
-  Cell(double d) : kind(kNumber), number(d) {}
+  Cell(double d, Kind k = kNumber) : kind(k), number(d) {}
   Cell(int d) : kind(kNumber), number(d) {}
   /// A reference value, or the text it holds ("-").
   static Cell Ref(const nlohmann::json& v) {
     return v.is_string() ? Cell(v.get<std::string>()) : Cell(v.get<double>());
   }
 };
-inline Cell UpToSign(double d) {
-  Cell c(d);
-  c.kind = Cell::kUpToSign;
-  return c;
-}
 
 using Row = std::vector<Cell>;
 using Grid = std::vector<Row>;

@@ -3,7 +3,6 @@
 // formats and widths, and the inputs they refuse.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <limits>
 #include <optional>
 
@@ -26,9 +25,11 @@ Matrix Filled(std::int32_t rows, std::int32_t cols, double first) {
   return m;
 }
 
-Array<double> Values(std::initializer_list<double> list) {
-  Array<double> a = Array<double>::Vector(static_cast<std::int32_t>(list.size()));
-  std::copy(list.begin(), list.end(), a.Data());
+/// A vector of the values given, or with `cols` a matrix of them listed row by row.
+Array<double> Values(std::initializer_list<double> list, std::int32_t cols = 0) {
+  const auto n = static_cast<std::int32_t>(list.size());
+  Array<double> a = cols ? Matrix::Matrix(n / cols, cols) : Array<double>::Vector(n);
+  for (std::int32_t k = 0; k < n; ++k) a.Data()[cols ? k / cols + (k % cols) * (n / cols) : k] = list.begin()[k];
   return a;
 }
 
@@ -103,8 +104,7 @@ TEST_F(Blocks, DescriptivesShowOnlyTheNamedVariables) {
              {{}, {}, {"Descriptive Statistics"}, {"Variable", "Mean", "Std Dev.", "Std Err", "N"},
               {"u", 1.5, 0.1, 0.01, 30}, {"v", 2.5, 0.2, 0.02, 30}, {"w", 3.5, 0.3, 0.03, 30}},
              5);
-  EXPECT_EQ(out.CurrentRow(), 8);
-  EXPECT_EQ(out.WidestColumn(), 5);
+  EXPECT_EQ(out.CurrentRow(), 8);  // (its width: see the width test)
   auto sheet = ResultsSheet();
   for (std::int32_t c = 1; c <= 5; ++c) EXPECT_TRUE(FormatAt(*app, *sheet, 4, c).bold) << c;
   EXPECT_EQ(FormatAt(*app, *sheet, 5, 5).numberFormat, "0");
@@ -116,17 +116,10 @@ TEST_F(Blocks, DescriptivesShowOnlyTheNamedVariables) {
 
 TEST_F(Blocks, ExplainedSquaresAndAverages) {
   clsCorrelationOutput out;
-  Matrix one = Matrix::Matrix(2, 1);
-  one(1, 1) = 0.6;
-  one(2, 1) = -0.8;
-  out.OutputExplained(Names({"x1", "x2"}), one, "Proportion");
+  out.OutputExplained(Names({"x1", "x2"}), Values({0.6, -0.8}, 1), "Proportion");
   EXPECT_EQ(out.CurrentRow(), 6);
   EXPECT_EQ(out.WidestColumn(), 2);
-  Matrix two = Matrix::Matrix(3, 2);
-  const double loadings[3][2] = {{0.5, 0.1}, {0.5, -0.2}, {1.0, 0.3}};
-  for (std::int32_t i = 1; i <= 3; ++i)
-    for (std::int32_t j = 1; j <= 2; ++j) two(i, j) = loadings[i - 1][j - 1];
-  out.OutputExplained(Names({"a", "b", "c"}), two, "T");
+  out.OutputExplained(Names({"a", "b", "c"}), Values({0.5, 0.1, 0.5, -0.2, 1.0, 0.3}, 2), "T");
   ExpectGrid(*ResultsSheet(),
              {{"Proportion"}, {"Variable", "CV 1"}, {"x1", 0.36}, {"x2", 0.64}, {"Average", 0.5},
               {"T"}, {"Variable", "CV 1", "CV 2"}, {"a", 0.25, 0.01}, {"b", 0.25, 0.04}, {"c", 1.0, 0.09},
@@ -144,6 +137,7 @@ TEST_F(Blocks, ExplainedSquaresAndAverages) {
     EXPECT_EQ(FormatAt(*app, *sheet, r, 1).horizontalAlignment, support::TheAddinGlobals().LabelAlignment()) << r;
 }
 
+// Refused inputs of the writer's calls, its header and cursor moves included.
 TEST_F(Blocks, RefusedInputsRaiseBeforeOrWhileWriting) {
   const double inf = std::numeric_limits<double>::infinity();
   Matrix withNaN = Filled(2, 2, 1);
@@ -179,6 +173,12 @@ TEST_F(Blocks, RefusedInputsRaiseBeforeOrWhileWriting) {
       {"more than 32767 rows",
        [](auto& o) { o.OutputExplained(Array<std::string>::Vector(32768), Matrix::Matrix(32768, 1), "T"); },
        rt::kOverflow, "OutputExplained", Grid{}},
+      {"negative blank lines", [](auto& o) { o.InsertBlankLines(-2); }, rt::kInvalidCall, "InsertBlankLines", Grid{}},
+      {"negative lines after a comment", [](auto& o) { o.OutputComment("up", -3); }, rt::kInvalidCall, "OutputComment",
+       Grid{}},
+      {"a three-line header without a Y range (its first line stays)",
+       [](auto& o) { o.Method(1); o.OutputHeader("S!$A$1:$A$4", Variant::Missing(), Variant("")); },
+       rt::kTypeMismatch, "OutputHeader", Grid{{"Multiple Correlation Results for:"}}},
   };
   for (const Case& c : cases) {
     clsCorrelationOutput out;

@@ -1,10 +1,6 @@
 #!/usr/bin/python3
 """Builds the workbook fixtures of the file-reader tests; run from this folder: /usr/bin/python3 make_fixtures.py"""
-import os
-import shutil
-import subprocess
-import tempfile
-import zipfile
+import os, shutil, subprocess, tempfile, zipfile
 
 import openpyxl
 from openpyxl.styles import Alignment, Border, Font, PatternFill, Side
