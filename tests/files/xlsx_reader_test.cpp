@@ -357,15 +357,16 @@ TEST_F(DateSystems, A1904WorkbookKeepsItsDatesWhenSavedAndReadBack) {
   Entries parts = Workbook({{"Dates", SheetXml("<row r=\"1\"><c r=\"A1\" s=\"1\"><v>0</v></c>"
                                                "<c r=\"B1\" s=\"1\"><v>43000</v></c><c r=\"C1\" s=\"2\"><v>0.5</v></c>"
                                                "<c r=\"D1\"><v>5</v></c><c r=\"E1\" s=\"3\"><v>7</v></c>"
-                                               "<c r=\"F1\" t=\"d\"><v>2024-02-29</v></c></row>")}},
+                                               "<c r=\"F1\" t=\"d\"><v>2024-02-29T12:45:00Z</v></c></row>")}},
                            {}, styles);
   for (auto& [name, text] : parts)
     if (name == "xl/workbook.xml") text.replace(text.find("<sheets>"), 8, "<workbookPr date1904=\"1\"/><sheets>");
 
   // Serials of the 1900 date system, as the spreadsheet shows them: 1904-01-01
   // is 1462, 2021-09-21 (43000 days after 1904-01-01) is 44462, 2024-02-29 is
-  // 45351. Times, plain numbers and formats that only quote a "d" stay.
-  const double expected[] = {1462, 44462, 0.5, 5, 7, 45351};
+  // 45351 (12:45 is 17/32 of a day). Times, plain numbers and formats that
+  // only quote a "d" stay.
+  const double expected[] = {1462, 44462, 0.5, 5, 7, 45351.53125};
   const auto book = ReadXlsxBytes(*app_, MakeZip(parts), "mac.xlsx");
   test::TempFolder dir;
   SaveWorkbook(*book, dir.File("saved.xlsx"));
